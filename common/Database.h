@@ -1,0 +1,91 @@
+#pragma once
+
+#include "DeskError.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <utility>
+#include <vector>
+
+// The database engine layer: every data file of the stations is an SQLite 3
+// file opened through QtSql. Statements are SQLite's dialect; text values go
+// into statements through sqlQuote() or bound parameters, never raw.
+
+// A failing database operation. The message is Chinese and names the file
+// or the value at fault where the engine's text allows; engineText() keeps
+// the engine's own words (they are also part of the message).
+class DbError : public DeskError {
+public:
+    DbError(const QString& message, QString engineText = QString(), QString path = QString());
+
+    const QString& engineText() const noexcept { return engineText_; }
+    const QString& path() const noexcept { return path_; }
+
+    // Explains an engine failure on the file `path` while running `sql`
+    // with the bound values `values`.
+    static DbError fromEngine(const QString& path, const QString& engineText, const QString& sql = QString(),
+                              const QVariantList& values = {});
+
+private:
+    QString engineText_;
+    QString path_;
+};
+
+// Named parameters (":sxbm") and their values, bound in this order.
+using Params = std::vector<std::pair<QString, QVariant>>;
+
+// The one quoting rule for text inside SQL: the text between single quotes,
+// each single quote doubled. sqlQuote("O'Neil") == "'O''Neil'".
+QString sqlQuote(const QString& text);
+
+// One open connection to an existing database file, closed when destroyed.
+class Connection {
+public:
+    // Opens an existing file for reading and writing. A missing file is an
+    // error, never a new empty database.
+    explicit Connection(const QString& path);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const QString& path() const { return path_; }
+    QSqlDatabase database() const;
+
+    // Runs a statement that returns no rows; returns the rows it changed.
+    int execute(const QString& sql, const Params& params = {});
+
+    // Creates a new, empty database file. Fails when the file exists or its
+    // folder is missing.
+    static void createFile(const QString& path);
+
+    // How long a statement waits for a file locked by another connection.
+    static void setBusyTimeout(int milliseconds);
+
+private:
+    QString path_;
+    QString name_;
+};
+
+// Groups statements on one connection: rolled back when destroyed unless
+// commit() was called.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+
+private:
+    Connection& connection_;
+    bool open_ = true;
+};
+
+// Writes a compacted copy of the database `source` to `destination`, which
+// must not exist yet. The source is left untouched.
+void compactDatabase(const QString& source, const QString& destination);
+
+// Whether `path` starts with the SQLite file header.
+bool isSqliteFile(const QString& path);

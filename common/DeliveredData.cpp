@@ -1,0 +1,114 @@
+#include "DeliveredData.h"
+#include "Database.h"
+#include "DeskError.h"
+#include "Schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTextStream>
+
+namespace DeliveredData {
+
+QStringList splitCsvLine(const QString& line) {
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
+}
+
+void writeRegistrationDb(const QString& path) {
+    Schema::createDatabase(path, Schema::registrationDatabaseStatements());
+}
+
+int writeNativePlaceDb(const QString& path, const QString& divisionsCsv) {
+    QFile csv(divisionsCsv);
+    if (!csv.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw DeskError(QStringLiteral("无法读取行政区划代码文件“%1”。").arg(divisionsCsv));
+    QTextStream in(&csv);
+    in.setEncoding(QStringConverter::Utf8);
+    const QStringList header = splitCsvLine(in.readLine());
+    if (header != QStringList{QStringLiteral("code"), QStringLiteral("proName"), QStringLiteral("DistrictDesc")})
+        throw DeskError(QStringLiteral("行政区划代码文件“%1”的表头不对。").arg(divisionsCsv));
+
+    Schema::createDatabase(path, Schema::nativePlaceDatabaseStatements());
+    int rows = 0;
+    try {
+        Connection connection(path);
+        Transaction transaction(connection);
+        while (!in.atEnd()) {
+            const QString line = in.readLine();
+            if (line.trimmed().isEmpty())
+                continue;
+            const QStringList f = splitCsvLine(line);
+            if (f.size() != 3)
+                throw DeskError(QStringLiteral("行政区划代码文件第 %1 行格式不对：%2").arg(rows + 2).arg(line));
+            connection.execute(
+                QStringLiteral("insert into 籍贯对照表(County_QuID,proName,DistrictDesc) values(:c,:p,:d)"),
+                {{QStringLiteral(":c"), f[0]}, {QStringLiteral(":p"), f[1]}, {QStringLiteral(":d"), f[2]}});
+            ++rows;
+        }
+        transaction.commit();
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+    return rows;
+}
+
+namespace {
+
+// Writes a delivered file under a temporary name and moves it into place, so
+// that an interrupted build never leaves a half-written file that later
+// builds would take for a finished one.
+template <typename Writer> void writeIfMissing(const QString& path, Writer write) {
+    if (QFileInfo::exists(path))
+        return;
+    const QString temporary = path + QStringLiteral(".part");
+    QFile::remove(temporary);
+    write(temporary);
+    if (!QFile::rename(temporary, path)) {
+        QFile::remove(temporary);
+        throw DeskError(QStringLiteral("无法写入文件“%1”。").arg(path));
+    }
+}
+
+} // namespace
+
+void layOutRegistrationStation(const QString& folder, const QString& divisionsCsv) {
+    QDir dir(folder);
+    for (const char* sub : {"data", "photo", "card"}) {
+        if (!dir.mkpath(QString::fromLatin1(sub)))
+            throw DeskError(QStringLiteral("无法创建文件夹“%1”。").arg(dir.filePath(QString::fromLatin1(sub))));
+    }
+    const QString data = dir.filePath(QStringLiteral("data"));
+    writeIfMissing(data + QStringLiteral("/CSBMK.mdb"), [](const QString& path) { writeRegistrationDb(path); });
+    writeIfMissing(data + QStringLiteral("/dmb.mdb"),
+                   [&](const QString& path) { writeNativePlaceDb(path, divisionsCsv); });
+}
+
+} // namespace DeliveredData

@@ -1,0 +1,14 @@
+#include "Station.h"
+#include "UnitCJ_BMK.h"
+#include "Unitdata.h"
+#include "mainform.h"
+
+EnrollStation::EnrollStation() {
+    // The main window owns the others (they are its child windows).
+    main_ = std::make_unique<TFormMain>(*this);
+    FormMain = main_.get();
+    FormCJ_BMK = new TFormCJ_BMK(FormMain);
+    Data = new TData(FormMain);
+}
+
+EnrollStation::~EnrollStation() = default;

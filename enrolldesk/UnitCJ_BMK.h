@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Query.h"
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TFormCJ_BMK;
+}
+
+// Creates a new, empty registration file for a county or a school in the
+// data folder, with the early, shorter layout of 学生表.
+class TFormCJ_BMK : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormCJ_BMK(QWidget* parent = nullptr);
+    ~TFormCJ_BMK() override;
+
+    void FormShow();
+    void ComboBox1Select();
+    void Button1Click(); // 创建
+
+    Ui::TFormCJ_BMK* ui;
+    Query ADOQuery1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};

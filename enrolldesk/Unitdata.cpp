@@ -1,0 +1,3 @@
+#include "Unitdata.h"
+
+TData::TData(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("Data")); }

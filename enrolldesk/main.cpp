@@ -1,0 +1,17 @@
+// The registration station.
+#include "Dialogs.h"
+#include "Fonts.h"
+#include "Station.h"
+#include "mainform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("enrolldesk"));
+    Fonts::install();
+    EnrollStation station;
+    Dialogs::setProgramCaption(station.FormMain->windowTitle());
+    station.FormMain->showMaximized();
+    return app.exec();
+}

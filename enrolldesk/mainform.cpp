@@ -1,0 +1,144 @@
+#include "mainform.h"
+#include "Dialogs.h"
+#include "ErrorBoundary.h"
+#include "Station.h"
+#include "StationFolder.h"
+#include "UnitCJ_BMK.h"
+#include "Windows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenuBar>
+
+TFormMain::TFormMain(EnrollStation& station) : station_(station) {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Veldran省普通高中学业水平测试报名系统"));
+    resize(870, 640);
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    setCentralWidget(panel);
+
+    auto entry = [this](const QString& name, const QString& caption) {
+        QMenu* menu = menuBar()->addMenu(caption);
+        menu->setObjectName(name);
+        return menu;
+    };
+    auto separator = [](QMenu* menu, const QString& name) {
+        QAction* action = menu->addSeparator();
+        action->setObjectName(name);
+        return action;
+    };
+
+    N13 = entry(QStringLiteral("N13"), QStringLiteral("系统设置"));
+    N15 = addItem(N13, QStringLiteral("N15"), QStringLiteral("数据库压缩"), &TFormMain::N15Click);
+    N14 = addItem(N13, QStringLiteral("N14"), QStringLiteral("读卡器配置"), &TFormMain::N14Click);
+    N6 = addItem(N13, QStringLiteral("N6"), QStringLiteral("清空数据库"), &TFormMain::N6Click);
+    N6->setCheckable(true); // toggles its check mark at each click
+
+    N23 = entry(QStringLiteral("N23"), QStringLiteral("数据导入"));
+    N24 = addItem(N23, QStringLiteral("N24"), QStringLiteral("应届成绩数据导入"), &TFormMain::N24Click);
+    N24->setVisible(false);
+    N25 = addItem(N23, QStringLiteral("N25"), QStringLiteral("应届报名数据导入"), &TFormMain::N25Click);
+
+    N1 = entry(QStringLiteral("N1"), QStringLiteral("报名管理"));
+    N2 = addItem(N1, QStringLiteral("N2"), QStringLiteral("应届报名数据采集"), &TFormMain::N2Click);
+    N3 = addItem(N1, QStringLiteral("N3"), QStringLiteral("应届报名数据校验"), &TFormMain::N3Click);
+    N9 = addItem(N1, QStringLiteral("N9"), QStringLiteral("应届报名数据修改"), &TFormMain::N9Click);
+    N11 = separator(N1, QStringLiteral("N11"));
+    N18 = addItem(N1, QStringLiteral("N18"), QStringLiteral("学业补测数据采集"), &TFormMain::N18Click);
+    N18->setVisible(false);
+    N17 = separator(N1, QStringLiteral("N17"));
+    N17->setVisible(false);
+    N10 = addItem(N1, QStringLiteral("N10"), QStringLiteral("应届简况表生成"), &TFormMain::N10Click);
+    N7 = addItem(N1, QStringLiteral("N7"), QStringLiteral("补测简况表生成"), &TFormMain::N7Click);
+    N7->setVisible(false);
+
+    N4 = entry(QStringLiteral("N4"), QStringLiteral("电子摄像"));
+    N5 = addItem(N4, QStringLiteral("N5"), QStringLiteral("照片采集"), &TFormMain::N5Click);
+
+    N16 = entry(QStringLiteral("N16"), QStringLiteral("报表打印"));
+    N16->menuAction()->setVisible(false);
+    N19 = addItem(N16, QStringLiteral("N19"), QStringLiteral("打印校对信息表"), &TFormMain::N19Click);
+
+    N8 = entry(QStringLiteral("N8"), QStringLiteral("数据报送"));
+    N12 = addItem(N8, QStringLiteral("N12"), QStringLiteral("报名数据导出"), &TFormMain::N12Click);
+}
+
+QAction* TFormMain::addItem(QMenu* menu, const QString& name, const QString& caption, void (TFormMain::*handler)()) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    connectHandler(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void TFormMain::open(QDialog* window, int top, int left) {
+    if (window)
+        Windows::showModalAt(window, top, left);
+}
+
+// Windows that come with later work are opened here once they exist.
+void TFormMain::N14Click() {}
+void TFormMain::N24Click() {}
+void TFormMain::N25Click() {}
+void TFormMain::N2Click() {}
+void TFormMain::N3Click() {}
+void TFormMain::N9Click() {}
+void TFormMain::N18Click() {}
+void TFormMain::N10Click() {}
+void TFormMain::N7Click() {}
+void TFormMain::N5Click() {}
+void TFormMain::N19Click() {}
+void TFormMain::N12Click() {}
+
+void TFormMain::N6Click() {
+    const QString database = StationFolder::registrationDb();
+    if (Dialogs::current().askYesNoCancel(QStringLiteral("确实要清空数据库内容吗？"), QStringLiteral("确认信息")) !=
+        Dialogs::Answer::Yes)
+        return;
+    ADOQuery1.close();
+    ADOQuery1.setDatabasePath(database);
+    ADOQuery1.setSql(QStringLiteral("delete from 学生表"));
+    ADOQuery1.execute();
+    ADOQuery1.close();
+    ADOQuery1.setDatabasePath(database);
+    ADOQuery1.setSql(QStringLiteral("delete from 顺序号"));
+    ADOQuery1.execute();
+    Dialogs::current().message(QStringLiteral("清空报名信息及顺序号设置数据库内容成功！"));
+}
+
+void TFormMain::N15Click() {
+    const QString folder = StationFolder::dataFolder();
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList({QStringLiteral("*.mdb")},
+                                   QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                   QDir::Name);
+    if (entries.isEmpty())
+        return;
+    for (const QFileInfo& entry : entries) {
+        // Only files and folders, as the engine knows them; devices, pipes and
+        // sockets are passed over.
+        if (entry.isFile() || entry.isDir()) {
+            const QString name = entry.fileName();
+            const QString source = folder + name;
+            const QString temporary = QDir::current().absoluteFilePath(QStringLiteral("压缩") + name);
+            if (QFileInfo::exists(temporary))
+                QFile::remove(temporary);
+            compactDatabase(source, temporary);
+            const bool removed = QFile::remove(source);
+            if (!removed)
+                Dialogs::current().messageBox(
+                    QStringLiteral("数据库文件'%1'无法删除，请仔细检查此文件属性").arg(name),
+                    QStringLiteral("错误提示！"), Dialogs::Icon::None);
+            // With the source still there the rename fails and the compacted
+            // copy stays under its temporary name.
+            const bool renamed = QFile::rename(temporary, source);
+            if (removed && !renamed)
+                Dialogs::current().messageBox(
+                    QStringLiteral("压缩后的数据库文件'%1'无法放回数据文件夹，它保存在：%2").arg(name, temporary),
+                    QStringLiteral("错误提示！"), Dialogs::Icon::None);
+        }
+        Windows::processPendingMessages();
+    }
+    Dialogs::current().message(QStringLiteral("成功压缩数据库!"));
+}

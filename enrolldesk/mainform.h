@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Query.h"
+
+#include <QMainWindow>
+
+class EnrollStation;
+class QAction;
+class QDialog;
+class QMenu;
+
+// The main window of the registration station: its menu opens every other
+// window modally; two maintenance commands empty and compact the databases.
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFormMain(EnrollStation& station);
+
+    // Menu entries and items, named as designed.
+    QMenu *N13, *N23, *N1, *N4, *N16, *N8;
+    QAction *N15, *N14, *N6, *N24, *N25, *N2, *N3, *N9, *N11, *N18, *N17, *N10, *N7, *N5, *N19, *N12;
+
+    void N15Click(); // 数据库压缩
+    void N14Click(); // 读卡器配置
+    void N6Click();  // 清空数据库
+    void N24Click(); // 应届成绩数据导入
+    void N25Click(); // 应届报名数据导入
+    void N2Click();  // 应届报名数据采集
+    void N3Click();  // 应届报名数据校验
+    void N9Click();  // 应届报名数据修改
+    void N18Click(); // 学业补测数据采集
+    void N10Click(); // 应届简况表生成
+    void N7Click();  // 补测简况表生成 (no action)
+    void N5Click();  // 照片采集
+    void N19Click(); // 打印校对信息表
+    void N12Click(); // 报名数据导出
+
+    Query ADOQuery1; // the clear command's statements
+
+private:
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption, void (TFormMain::*handler)());
+    void open(QDialog* window, int top, int left);
+
+    EnrollStation& station_;
+};

@@ -1,0 +1,276 @@
+#include "Database.h"
+#include "Query.h"
+#include "Schema.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <unistd.h>
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void missingFileIsAnErrorNotANewDatabase();
+    void createFileRefusesAnExistingFile();
+    void createFileNeedsItsFolder();
+    void quotingKeepsTextAsTyped();
+    void tooLongValueNamesColumnAndValue();
+    void wrongTypeAndRange();
+    void quotedDigitsAreStoredAsNumbers();
+    void engineTextIsKept();
+    void notADatabase();
+    void lockedFile();
+    void readOnlyFolder();
+    void transactionRollsBackUnlessCommitted();
+    void compactionCopiesEverything();
+    void translatesAccessTableDefinitions();
+
+private:
+    QString newDb();
+    QTemporaryDir dir_;
+    QString path_;
+    int counter_ = 0;
+};
+
+void TestDatabase::init() { path_ = newDb(); }
+
+QString TestDatabase::newDb() {
+    const QString path = dir_.filePath(QStringLiteral("db%1.mdb").arg(++counter_));
+    Schema::createDatabase(path, Schema::registrationDatabaseStatements());
+    return path;
+}
+
+void TestDatabase::missingFileIsAnErrorNotANewDatabase() {
+    const QString missing = dir_.filePath(QStringLiteral("缺少.mdb"));
+    try {
+        Query q;
+        q.setDatabasePath(missing);
+        q.setSql(QStringLiteral("select * from 学生表"));
+        q.open();
+        QFAIL("opened a missing file");
+    } catch (const DbError& e) {
+        QVERIFY(e.message().contains(QStringLiteral("不存在")));
+        QVERIFY(e.message().contains(QStringLiteral("缺少.mdb")));
+    }
+    QVERIFY(!QFileInfo::exists(missing));
+}
+
+void TestDatabase::createFileRefusesAnExistingFile() {
+    const QString path = dir_.filePath(QStringLiteral("new.mdb"));
+    Connection::createFile(path);
+    QVERIFY(isSqliteFile(path));
+    {
+        Connection c(path);
+        c.execute(QStringLiteral("create table t(a)"));
+    }
+    try {
+        Connection::createFile(path);
+        QFAIL("created over an existing file");
+    } catch (const DbError& e) {
+        QVERIFY(e.message().contains(QStringLiteral("已存在")));
+    }
+    Connection c(path); // the first file is intact
+    Query q(c);
+    q.setSql(QStringLiteral("select count(*) as n from t"));
+    q.open();
+    QCOMPARE(q.integer(QStringLiteral("n")), 0LL);
+}
+
+void TestDatabase::createFileNeedsItsFolder() {
+    QVERIFY_THROWS_EXCEPTION(DbError, Connection::createFile(dir_.filePath(QStringLiteral("nope/x.mdb"))));
+    QVERIFY_THROWS_EXCEPTION(DbError, Connection::createFile(dir_.path() + QLatin1Char('/')));
+}
+
+void TestDatabase::quotingKeepsTextAsTyped() {
+    QCOMPARE(sqlQuote(QStringLiteral("O'Neil")), QStringLiteral("'O''Neil'"));
+    Connection c(path_);
+    for (const QString& name : {QStringLiteral("O'Neil"), QStringLiteral("张'三"), QStringLiteral("'); drop--"),
+                                QStringLiteral("''")}) {
+        c.execute(QStringLiteral("insert into 学生表(姓名,班级) values(") + sqlQuote(name) + QStringLiteral(",1)"));
+        Query q(c);
+        q.setSql(QStringLiteral("select 姓名 from 学生表 where 姓名=") + sqlQuote(name));
+        q.open();
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.text(QStringLiteral("姓名")), name);
+    }
+}
+
+void TestDatabase::tooLongValueNamesColumnAndValue() {
+    Connection c(path_);
+    try {
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('欧阳张三李四王五赵六钱')"));
+        QFAIL("accepted an 11-character name");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("姓名")), qPrintable(e.message()));
+        QVERIFY(e.message().contains(QStringLiteral("欧阳张三李四王五赵六钱")));
+        QVERIFY(e.message().contains(QStringLiteral("10")));
+        QVERIFY(e.engineText().contains(QStringLiteral("CHECK constraint failed")));
+        QVERIFY(e.message().contains(e.engineText()));
+    }
+    // Bound values are named too; ten characters are fine.
+    try {
+        c.execute(QStringLiteral("insert into 学生表(学业水平测试号) values(:n)"),
+                  {{QStringLiteral(":n"), QStringLiteral("0901010002110000")}});
+        QFAIL("accepted a 16-character test number");
+    } catch (const DbError& e) {
+        QVERIFY(e.message().contains(QStringLiteral("0901010002110000")));
+    }
+    c.execute(QStringLiteral("insert into 学生表(姓名) values('欧阳张三李四王五赵六')"));
+}
+
+void TestDatabase::wrongTypeAndRange() {
+    Connection c(path_);
+    try {
+        c.execute(QStringLiteral("insert into 学生表(班级) values('五')"));
+        QFAIL("stored text in a numeric column");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("班级")), qPrintable(e.message()));
+        QVERIFY(e.message().contains(QStringLiteral("类型")));
+    }
+    // A class typed as a word is not a number: the statement fails, nothing is stored.
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("insert into 学生表(班级) values(abc)")));
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("insert into 学生表(班级) values()")));
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("insert into 学生表(班级) values(3000000000)")));
+    Query q(c);
+    q.setSql(QStringLiteral("select count(*) as n from 学生表"));
+    q.open();
+    QCOMPARE(q.integer(QStringLiteral("n")), 0LL);
+}
+
+void TestDatabase::quotedDigitsAreStoredAsNumbers() {
+    Connection c(path_);
+    c.execute(QStringLiteral("insert into 学生表(班级) values('12')"));
+    Query q(c);
+    q.setSql(QStringLiteral("select 班级, typeof(班级) as t from 学生表 where 班级=12"));
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    QCOMPARE(q.text(QStringLiteral("t")), QStringLiteral("integer"));
+}
+
+void TestDatabase::engineTextIsKept() {
+    Connection c(path_);
+    try {
+        c.execute(QStringLiteral("select * from 没有的表"));
+        QFAIL("no error");
+    } catch (const DbError& e) {
+        QVERIFY(e.message().contains(QStringLiteral("没有表“没有的表”")));
+        QVERIFY(e.message().contains(QStringLiteral("no such table")));
+        QCOMPARE(e.path(), path_);
+    }
+}
+
+void TestDatabase::notADatabase() {
+    const QString path = dir_.filePath(QStringLiteral("text.mdb"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    try {
+        Query q;
+        q.setDatabasePath(path);
+        q.setSql(QStringLiteral("select * from 学生表"));
+        q.open();
+        QFAIL("read a text file as a database");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("不是有效的数据库文件")), qPrintable(e.message()));
+    }
+}
+
+void TestDatabase::lockedFile() {
+    Connection::setBusyTimeout(50);
+    Connection holder(path_);
+    holder.execute(QStringLiteral("BEGIN EXCLUSIVE"));
+    try {
+        Connection c(path_);
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('a')"));
+        QFAIL("wrote into a locked file");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("占用")), qPrintable(e.message()));
+    }
+    holder.execute(QStringLiteral("ROLLBACK"));
+    Connection::setBusyTimeout(3000);
+}
+
+void TestDatabase::readOnlyFolder() {
+    if (geteuid() == 0)
+        QSKIP("file permissions do not bind the superuser");
+    QTemporaryDir ro;
+    const QString path = ro.filePath(QStringLiteral("ro.mdb"));
+    Schema::createDatabase(path, Schema::registrationDatabaseStatements());
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    try {
+        Connection c(path);
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('a')"));
+        QFAIL("wrote into a read-only file");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("只读")), qPrintable(e.message()));
+    }
+    QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void TestDatabase::transactionRollsBackUnlessCommitted() {
+    Connection c(path_);
+    try {
+        Transaction t(c);
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('a')"));
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('这个名字实在是太长太长了')"));
+        t.commit();
+    } catch (const DbError&) {
+    }
+    {
+        Transaction t(c);
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('b')"));
+        t.commit();
+    }
+    Query q(c);
+    q.setSql(QStringLiteral("select 姓名 from 学生表"));
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    QCOMPARE(q.text(QStringLiteral("姓名")), QStringLiteral("b"));
+}
+
+void TestDatabase::compactionCopiesEverything() {
+    {
+        Connection c(path_);
+        Transaction t(c);
+        for (int i = 0; i < 500; ++i)
+            c.execute(QStringLiteral("insert into 学生表(姓名,班级) values('学生%1',%2)").arg(i).arg(i % 46 + 1));
+        c.execute(QStringLiteral("delete from 学生表 where 班级 > 2"));
+        t.commit();
+    }
+    const QString copy = dir_.filePath(QStringLiteral("copy.mdb"));
+    compactDatabase(path_, copy);
+    QVERIFY(QFileInfo(copy).size() < QFileInfo(path_).size());
+    Query q;
+    q.setDatabasePath(copy);
+    q.setSql(QStringLiteral("select count(*) as n from 学生表"));
+    q.open();
+    QCOMPARE(q.integer(QStringLiteral("n")), 22LL);
+    // The copy keeps its indexes and constraints.
+    Connection c(copy);
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("insert into 学生表(性别) values('12')")));
+    // An existing destination is refused and left alone.
+    QVERIFY_THROWS_EXCEPTION(DbError, compactDatabase(path_, copy));
+    QVERIFY(isSqliteFile(copy));
+}
+
+void TestDatabase::translatesAccessTableDefinitions() {
+    const QString sql = Schema::translateCreateTable(
+        QStringLiteral("CREATE TABLE 学生表 (序号 Counter PRIMARY KEY, 身份证号 VarChar (19),必修学分 SmallInt NULL,"
+                       "中考成绩 float, 电子照片 OLEObject, 班级 int)"));
+    QVERIFY(sql.contains(QStringLiteral("\"序号\" INTEGER PRIMARY KEY AUTOINCREMENT")));
+    QVERIFY(sql.contains(QStringLiteral("length(\"身份证号\") <= 19")));
+    QVERIFY(sql.contains(QStringLiteral("\"必修学分\" BETWEEN -32768 AND 32767")));
+    QVERIFY(sql.endsWith(QStringLiteral("STRICT")));
+    Connection c(path_);
+    c.execute(QString(sql).replace(QStringLiteral("学生表"), QStringLiteral("新表")));
+    c.execute(QStringLiteral("insert into 新表(必修学分, 中考成绩) values('120', 85.5)"));
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("insert into 新表(必修学分) values(40000)")));
+    QVERIFY_THROWS_EXCEPTION(DbError, Schema::translateCreateTable(QStringLiteral("CREATE TABLE t (a Currency)")));
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "test_database.moc"

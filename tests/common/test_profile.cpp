@@ -1,0 +1,112 @@
+#include "DeskError.h"
+#include "Profile.h"
+#include "Text.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestProfile : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void missingFileSectionOrKeyReadsTheDefault();
+    void namesCompareCaseInsensitively();
+    void valuesAreTrimmedAndUnquoted();
+    void writingKeepsEverythingElse();
+    void writingCreatesFileAndSection();
+    void readsAWindowsFile();
+    void writeFailureIsReported();
+
+private:
+    QString write(const QByteArray& bytes);
+    QByteArray read();
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+void TestProfile::init() {
+    path_ = dir_.filePath(QStringLiteral("setup.ini"));
+    QFile::remove(path_);
+}
+
+QString TestProfile::write(const QByteArray& bytes) {
+    QFile f(path_);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path_;
+}
+
+QByteArray TestProfile::read() {
+    QFile f(path_);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void TestProfile::missingFileSectionOrKeyReadsTheDefault() {
+    Profile p(path_);
+    QCOMPARE(p.readString(QStringLiteral("READER"), QStringLiteral("PORT"), QStringLiteral("USB")),
+             QStringLiteral("USB"));
+    write("[COM]\r\nport=COM3\r\n");
+    QCOMPARE(p.readString(QStringLiteral("READER"), QStringLiteral("PORT"), QStringLiteral("USB")),
+             QStringLiteral("USB"));
+    QCOMPARE(p.readString(QStringLiteral("COM"), QStringLiteral("baund"), QStringLiteral("9600")),
+             QStringLiteral("9600"));
+    QCOMPARE(p.readInteger(QStringLiteral("COM"), QStringLiteral("port"), 7), 7); // not a number
+}
+
+void TestProfile::namesCompareCaseInsensitively() {
+    write("[Reader]\r\nPort=COM\r\n[com]\r\nPORT=COM2\r\n");
+    Profile p(path_);
+    QCOMPARE(p.readString(QStringLiteral("READER"), QStringLiteral("PORT"), QString()), QStringLiteral("COM"));
+    QCOMPARE(p.readString(QStringLiteral("COM"), QStringLiteral("port"), QString()), QStringLiteral("COM2"));
+    // Values keep their case.
+    p.writeString(QStringLiteral("reader"), QStringLiteral("port"), QStringLiteral("usb"));
+    QCOMPARE(p.readString(QStringLiteral("READER"), QStringLiteral("PORT"), QString()), QStringLiteral("usb"));
+    QVERIFY(read().contains("Port=usb"));
+    QVERIFY(!read().contains("[reader]"));
+}
+
+void TestProfile::valuesAreTrimmedAndUnquoted() {
+    write("[picSize]\r\n  width =  120  \r\nheight=\"160\"\r\nname='a b'\r\n");
+    Profile p(path_);
+    QCOMPARE(p.readString(QStringLiteral("picSize"), QStringLiteral("width"), QString()), QStringLiteral("120"));
+    QCOMPARE(p.readInteger(QStringLiteral("picSize"), QStringLiteral("height"), 0), 160);
+    QCOMPARE(p.readString(QStringLiteral("picSize"), QStringLiteral("name"), QString()), QStringLiteral("a b"));
+}
+
+void TestProfile::writingKeepsEverythingElse() {
+    write("; station settings\r\n[READER]\r\nPORT=USB\r\n\r\n[COM]\r\nport=COM1\r\nbaund=9600\r\n\r\n[picSize]\r\n"
+          "width=120\r\n");
+    Profile p(path_);
+    p.writeString(QStringLiteral("COM"), QStringLiteral("port"), QStringLiteral("COM4"));
+    p.writeString(QStringLiteral("READER"), QStringLiteral("MODE"), QStringLiteral("1"));
+    QCOMPARE(QString::fromUtf8(read()),
+             QStringLiteral("; station settings\r\n[READER]\r\nPORT=USB\r\nMODE=1\r\n\r\n[COM]\r\nport=COM4\r\n"
+                            "baund=9600\r\n\r\n[picSize]\r\nwidth=120\r\n"));
+}
+
+void TestProfile::writingCreatesFileAndSection() {
+    Profile p(path_);
+    p.writeString(QStringLiteral("READER"), QStringLiteral("PORT"), QStringLiteral("COM"));
+    p.writeString(QStringLiteral("COM"), QStringLiteral("port"), QStringLiteral("COM2"));
+    QCOMPARE(QString::fromUtf8(read()), QStringLiteral("[READER]\r\nPORT=COM\r\n\r\n[COM]\r\nport=COM2\r\n"));
+    QCOMPARE(p.readString(QStringLiteral("COM"), QStringLiteral("port"), QString()), QStringLiteral("COM2"));
+}
+
+void TestProfile::readsAWindowsFile() {
+    // A file written on Windows: GBK text.
+    write(Gb18030::encode(QStringLiteral("[学校]\r\n名称=第一中学\r\n")));
+    Profile p(path_);
+    QCOMPARE(p.readString(QStringLiteral("学校"), QStringLiteral("名称"), QString()), QStringLiteral("第一中学"));
+    p.writeString(QStringLiteral("学校"), QStringLiteral("代码"), QStringLiteral("0002"));
+    QCOMPARE(read(), Gb18030::encode(QStringLiteral("[学校]\r\n名称=第一中学\r\n代码=0002\r\n")));
+}
+
+void TestProfile::writeFailureIsReported() {
+    Profile p(dir_.filePath(QStringLiteral("missing/setup.ini")));
+    QVERIFY_THROWS_EXCEPTION(DeskError, p.writeString(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
+}
+
+QTEST_GUILESS_MAIN(TestProfile)
+#include "test_profile.moc"
