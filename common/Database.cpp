@@ -145,6 +145,8 @@ Connection::Connection(const QString& path) : path_(path) {
         QSqlDatabase::removeDatabase(name_);
         throw DbError::fromEngine(path, text);
     }
+    // Room for the pages a bulk run of statements touches (32 MB).
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
 }
 
 Connection::~Connection() {

@@ -21,9 +21,11 @@ public:
     void ComboBox1Select();
     void Button1Click(); // 创建
 
-    Ui::TFormCJ_BMK* ui;
     Query ADOQuery1;
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    Ui::TFormCJ_BMK* ui;
 };

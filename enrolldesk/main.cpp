@@ -12,6 +12,6 @@ int main(int argc, char* argv[]) {
     Fonts::install();
     EnrollStation station;
     Dialogs::setProgramCaption(station.FormMain->windowTitle());
-    station.FormMain->showMaximized();
+    station.FormMain->openMaximized();
     return app.exec();
 }

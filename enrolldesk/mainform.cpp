@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 
 TFormMain::TFormMain(EnrollStation& station) : station_(station) {
     setObjectName(QStringLiteral("FormMain"));
@@ -63,6 +65,12 @@ TFormMain::TFormMain(EnrollStation& station) : station_(station) {
 
     N8 = entry(QStringLiteral("N8"), QStringLiteral("数据报送"));
     N12 = addItem(N8, QStringLiteral("N12"), QStringLiteral("报名数据导出"), &TFormMain::N12Click);
+}
+
+void TFormMain::openMaximized() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    showMaximized();
 }
 
 QAction* TFormMain::addItem(QMenu* menu, const QString& name, const QString& caption, void (TFormMain::*handler)()) {

@@ -16,6 +16,10 @@ class TFormMain : public QMainWindow {
 public:
     explicit TFormMain(EnrollStation& station);
 
+    // Shows the window maximized; it also fills the screen where no window
+    // manager acts on the request (a bare X server).
+    void openMaximized();
+
     // Menu entries and items, named as designed.
     QMenu *N13, *N23, *N1, *N4, *N16, *N8;
     QAction *N15, *N14, *N6, *N24, *N25, *N2, *N3, *N9, *N11, *N18, *N17, *N10, *N7, *N5, *N19, *N12;

@@ -123,7 +123,7 @@ void DataSource::moveTo(int row) {
 }
 
 void DataSource::setCurrentRow(int row) {
-    if (row == current_)
+    if (row == current_ || reshaping_)
         return;
     if (state_ != State::Browse)
         post();
@@ -148,10 +148,12 @@ void DataSource::insert() {
     if (state_ != State::Browse)
         post();
     const int row = query_->recordCount() == 0 ? 0 : current_;
-    beginInsertRows(QModelIndex(), row, row);
     QVector<QVariant> blank(query_->fieldNames().size());
+    reshaping_ = true;
+    beginInsertRows(QModelIndex(), row, row);
     query_->insertRow(row, blank);
     endInsertRows();
+    reshaping_ = false;
     buffer_ = blank;
     current_ = row;
     setState(State::Insert);
@@ -239,9 +241,7 @@ void DataSource::post() {
 
 void DataSource::cancel() {
     if (state_ == State::Insert) {
-        beginRemoveRows(QModelIndex(), current_, current_);
-        query_->removeRow(current_);
-        endRemoveRows();
+        removeCurrentRow();
         current_ = qBound(0, current_, qMax(0, query_->recordCount() - 1));
     }
     const bool wasEditing = state_ != State::Browse;
@@ -250,6 +250,14 @@ void DataSource::cancel() {
     if (wasEditing && query_->recordCount() > 0)
         emit dataChanged(index(current_, 0), index(current_, columnCount() - 1));
     moveTo(current_);
+}
+
+void DataSource::removeCurrentRow() {
+    reshaping_ = true;
+    beginRemoveRows(QModelIndex(), current_, current_);
+    query_->removeRow(current_);
+    endRemoveRows();
+    reshaping_ = false;
 }
 
 void DataSource::remove() {
@@ -267,9 +275,7 @@ void DataSource::remove() {
                        {{QStringLiteral(":key"), key}});
     buffer_.clear();
     setState(State::Browse);
-    beginRemoveRows(QModelIndex(), current_, current_);
-    query_->removeRow(current_);
-    endRemoveRows();
+    removeCurrentRow();
     moveTo(current_);
 }
 
@@ -307,7 +313,7 @@ void DbGrid::setDataSource(DataSource* source) {
     source_ = source;
     setModel(source);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        if (syncing_ || !current.isValid() || !source_)
+        if (syncing_ || !current.isValid() || !source_ || source_->isReshaping())
             return;
         syncing_ = true;
         ErrorBoundary::run([&] { source_->setCurrentRow(current.row()); });
@@ -316,6 +322,11 @@ void DbGrid::setDataSource(DataSource* source) {
             followSource(source_->currentRow());
     });
     connect(source, &DataSource::currentRowChanged, this, &DbGrid::followSource);
+    // Rows inserted or removed shift the view's current cell (that is not the
+    // user moving to another row); afterwards the view follows the source.
+    auto follow = [this] { followSource(source_->currentRow()); };
+    connect(source, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(source, &QAbstractItemModel::rowsRemoved, this, follow);
     connect(source, &QAbstractItemModel::modelReset, this, [this] { resizeColumnsToContents(); });
 }
 

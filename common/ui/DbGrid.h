@@ -49,6 +49,10 @@ public:
     // Makes `row` current; posts a pending edit of another row first.
     void setCurrentRow(int row);
 
+    // True while rows are being inserted or removed: views then move their
+    // current cell by themselves, which is not a change of the current row.
+    bool isReshaping() const { return reshaping_; }
+
     // QAbstractTableModel
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -66,6 +70,7 @@ private:
     QVector<QVariant> readRow(const QString& keyField, const QVariant& key);
     void setState(State state);
     void moveTo(int row);
+    void removeCurrentRow();
 
     Query* query_;
     QString table_;
@@ -74,6 +79,7 @@ private:
     State state_ = State::Browse;
     int current_ = 0;
     QVector<QVariant> buffer_; // the row being edited or inserted
+    bool reshaping_ = false;
 };
 
 class DbGrid : public QTableView {

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless: once in the
+# normal build (build/) and once with the address and undefined-behaviour
+# sanitizers (build-asan/). Set DESK_SKIP_SANITIZER=1 to run only the first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+scripts/build.sh build
+(cd build && ctest --output-on-failure -j "$(nproc)")
+
+if [ "${DESK_SKIP_SANITIZER:-0}" != 1 ]; then
+    scripts/build.sh build-asan -DDESK_SANITIZE=ON -DDESK_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
+    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+    (cd build-asan && ctest --output-on-failure -j "$(nproc)")
+fi
+echo "All tests passed."
