@@ -1,0 +1,1 @@
+#include "IdCardReader.h"
