@@ -126,6 +126,15 @@ QString sqlQuote(const QString& text) {
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
+QString sqlNumber(const QString& text, const QString& field) {
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)$"));
+    if (text.isEmpty())
+        throw DbError(QStringLiteral("字段“%1”没有填写数值。").arg(field));
+    if (!number.match(text).hasMatch())
+        throw DbError(QStringLiteral("字段“%1”的值“%2”不是有效的数字。").arg(field, text));
+    return text;
+}
+
 Connection::Connection(const QString& path) : path_(path) {
     const QFileInfo info(path);
     if (!info.exists())

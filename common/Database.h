@@ -39,6 +39,12 @@ using Params = std::vector<std::pair<QString, QVariant>>;
 // each single quote doubled. sqlQuote("O'Neil") == "'O''Neil'".
 QString sqlQuote(const QString& text);
 
+// A number written into SQL without quotes (a class, a credit). The text
+// is checked to be a plain decimal number first, so that no typed text can
+// change a statement; anything else throws DbError naming `field` and the
+// text, as the engine would refuse it.
+QString sqlNumber(const QString& text, const QString& field);
+
 // One open connection to an existing database file, closed when destroyed.
 class Connection {
 public:

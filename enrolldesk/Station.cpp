@@ -1,5 +1,6 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
+#include "UnitSJLR.h"
 #include "Unitdata.h"
 #include "mainform.h"
 
@@ -7,6 +8,7 @@ EnrollStation::EnrollStation() {
     // The main window owns the others (they are its child windows).
     main_ = std::make_unique<TFormMain>(*this);
     FormMain = main_.get();
+    FormSJLR = new TFormSJLR(FormMain);
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     Data = new TData(FormMain);
 }

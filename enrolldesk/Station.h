@@ -4,6 +4,7 @@
 
 class TFormMain;
 class TFormCJ_BMK;
+class TFormSJLR;
 class TData;
 
 // The window instances of the registration station. They are created once,
@@ -17,6 +18,7 @@ public:
     EnrollStation& operator=(const EnrollStation&) = delete;
 
     TFormMain* FormMain = nullptr;     // 1
+    TFormSJLR* FormSJLR = nullptr;     // 2
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TData* Data = nullptr;             // 11
 

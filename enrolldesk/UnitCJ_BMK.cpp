@@ -5,6 +5,8 @@
 #include "Text.h"
 #include "ui_UnitCJ_BMK.h"
 
+#include <QShowEvent>
+
 namespace {
 const QString countyLevel = QStringLiteral("县级库");
 const QString schoolLevel = QStringLiteral("校级库");
@@ -22,7 +24,8 @@ TFormCJ_BMK::~TFormCJ_BMK() { delete ui; }
 
 void TFormCJ_BMK::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    ErrorBoundary::run([this] { FormShow(); });
+    if (!event->spontaneous())
+        ErrorBoundary::run([this] { FormShow(); });
 }
 
 void TFormCJ_BMK::FormShow() {

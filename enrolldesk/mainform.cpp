@@ -4,6 +4,7 @@
 #include "Station.h"
 #include "StationFolder.h"
 #include "UnitCJ_BMK.h"
+#include "UnitSJLR.h"
 #include "Windows.h"
 
 #include <QDir>
@@ -89,7 +90,6 @@ void TFormMain::open(QDialog* window, int top, int left) {
 void TFormMain::N14Click() {}
 void TFormMain::N24Click() {}
 void TFormMain::N25Click() {}
-void TFormMain::N2Click() {}
 void TFormMain::N3Click() {}
 void TFormMain::N9Click() {}
 void TFormMain::N18Click() {}
@@ -98,6 +98,8 @@ void TFormMain::N7Click() {}
 void TFormMain::N5Click() {}
 void TFormMain::N19Click() {}
 void TFormMain::N12Click() {}
+
+void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();

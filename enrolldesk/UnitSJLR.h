@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Query.h"
+
+#include <QDialog>
+#include <QVector>
+
+namespace Ui {
+class TFormSJLR;
+}
+class DataSource;
+class QLineEdit;
+
+// The entry window: students are registered one by one (page "报名 数据录入")
+// and sequence numbers are reserved per class (page "学业水平测试顺序号设置").
+class TFormSJLR : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormSJLR(QWidget* parent = nullptr);
+    ~TFormSJLR() override;
+
+    void FormShow();
+
+    // Entry page
+    void Button1Click();    // 保存
+    void Button2Click();    // 退出
+    void Button3Click();    // 重填
+    void Button4Click();    // the unit's highest sequence number plus one
+    void ComboBox1Change(); // the user chose a gender
+    void ComboBox3Change(); // a status becomes the remark
+    void ComboBox4Change(); // the user chose a class: its first free number
+
+    // Sequence number page
+    void Button5Click();    // reserve a range for the class
+    void ComboBox2Change(); // list the class's reserved numbers
+
+    Query ADOQuery1;   // the INSERT of a save, then the class's list for the next number
+    Query ADOQuery2;   // the class's list when a class is chosen
+    Query ADOQuerySXH; // highest number of the unit; is a number used
+    Query ADOQuery3;   // native-place lookup
+    Query ADOQuery4;   // the student list (grid of the entry page)
+    Query ADOQuery5;   // the reserved list (grid of the sequence number page)
+    DataSource* DataSource1;
+    DataSource* DataSource2;
+
+    // The eighteen ID boxes and the twelve phone boxes, left to right.
+    const QVector<QLineEdit*>& idBoxes() const { return idBoxes_; }
+    const QVector<QLineEdit*>& phoneBoxes() const { return phoneBoxes_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void connectFocusRules();
+    // Reads the reader port from setup.ini when the window is shown.
+    void readReaderPort();
+    QString joinedTrimmed(const QVector<QLineEdit*>& boxes) const;
+
+    Ui::TFormSJLR* ui;
+    QVector<QLineEdit*> idBoxes_;
+    QVector<QLineEdit*> phoneBoxes_;
+    bool autoRead_ = false; // automatic card reading switch
+};
