@@ -1,5 +1,8 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
+#include "IdCardReader.h"
+#include "StationFolder.h"
+#include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
 #include "Unitdata.h"
 #include "mainform.h"
@@ -11,6 +14,9 @@ EnrollStation::EnrollStation() {
     FormSJLR = new TFormSJLR(FormMain);
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     Data = new TData(FormMain);
+    FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
+
+    FormSJLR->setReader(IdCardReader::open(StationFolder::setupIni(), StationFolder::cardFolder(), &readerWarning));
 }
 
 EnrollStation::~EnrollStation() = default;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 
 class TFormMain;
 class TFormCJ_BMK;
 class TFormSJLR;
 class TData;
+class TFormPZ_DKQ;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -21,6 +23,11 @@ public:
     TFormSJLR* FormSJLR = nullptr;     // 2
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TData* Data = nullptr;             // 11
+    TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
+
+    // Why the card reader library named in setup.ini could not be used
+    // (empty when it could, or when none is named); shown once at start-up.
+    QString readerWarning;
 
 private:
     std::unique_ptr<TFormMain> main_;

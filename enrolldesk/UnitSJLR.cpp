@@ -2,6 +2,8 @@
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "NativePlace.h"
+#include "Profile.h"
 #include "SequenceNumbers.h"
 #include "StationFolder.h"
 #include "TestNumber.h"
@@ -10,6 +12,8 @@
 
 #include <QLineEdit>
 #include <QShowEvent>
+#include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -67,8 +71,20 @@ TFormSJLR::TFormSJLR(QWidget* parent) : QDialog(parent), ui(new Ui::TFormSJLR) {
     onUserChange(ui->ComboBox2, this, &TFormSJLR::ComboBox2Change);
     onUserChange(ui->ComboBox3, this, &TFormSJLR::ComboBox3Change);
     onUserChange(ui->ComboBox4, this, &TFormSJLR::ComboBox4Change);
+    connectHandler(ui->Button8, &QPushButton::clicked, this, &TFormSJLR::Button8Click);
+    connectHandler(ui->Button9, &QPushButton::clicked, this, &TFormSJLR::Button9Click);
     connectFocusRules();
+
+    pause_ = [](int ms) { QThread::msleep(ms); };
+    reader_ = std::make_unique<SimulatedCardReader>(StationFolder::cardFolder());
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connectHandler(Timer1, &QTimer::timeout, this, &TFormSJLR::Timer1Timer);
+    Timer1->start();
 }
+
+void TFormSJLR::setReader(std::unique_ptr<IdCardReader> reader) { reader_ = std::move(reader); }
 
 TFormSJLR::~TFormSJLR() { delete ui; }
 
@@ -105,7 +121,103 @@ void TFormSJLR::FormShow() {
     ui->ComboBox4->setCurrentText(QStringLiteral("1")); // proposes nothing
 }
 
-void TFormSJLR::readReaderPort() {}
+void TFormSJLR::readReaderPort() {
+    const Profile setup(StationFolder::setupIni());
+    const QString port = setup.readString(QStringLiteral("READER"), QStringLiteral("PORT"), QStringLiteral("USB"));
+    if (port == QLatin1String("USB")) {
+        readerPort_ = 1001;
+    } else if (port == QLatin1String("COM")) {
+        const QString com = setup.readString(QStringLiteral("COM"), QStringLiteral("port"), QStringLiteral("COM1"));
+        for (int n = 1; n <= 8; ++n) {
+            if (com == QStringLiteral("COM%1").arg(n))
+                readerPort_ = n;
+        }
+    }
+}
+
+void TFormSJLR::fillFromCard(const CardText& card) {
+    ui->Edit5->setText(card.name);
+    ui->ComboBox1->setCurrentText(genderFromCode(card.genderCode));
+    ui->Edit25->setText(card.address);
+    // Each box that receives a character moves the focus on.
+    for (int i = 0; i < idBoxes_.size(); ++i)
+        idBoxes_[i]->setText(card.idNumber.mid(i, 1));
+}
+
+void TFormSJLR::Button8Click() {
+    unsigned char work[IdCardReader::WorkBufferSize] = {};
+    const int found = reader_->SDT_StartFindIDCard(readerPort_, work, 1);
+    if (found == IdCardReader::NoCard) {
+        Dialogs::current().message(QStringLiteral("找卡失败！"));
+        pause_(300);
+        return;
+    }
+    if (found == IdCardReader::Timeout) {
+        Dialogs::current().message(QStringLiteral("通讯超时,请检查设备！"));
+        return;
+    }
+    if (found != IdCardReader::CardFound)
+        return;
+    if (reader_->SDT_SelectIDCard(readerPort_, work, 1) != IdCardReader::Success) {
+        Dialogs::current().message(QStringLiteral("读卡失败，请再次放卡重试"));
+        return;
+    }
+    unsigned char text[IdCardReader::TextBufferSize + 2] = {};
+    unsigned char photo[IdCardReader::PhotoBufferSize + 2] = {};
+    unsigned int textLength = 0;
+    unsigned int photoLength = 0;
+    if (reader_->SDT_ReadBaseMsg(readerPort_, text, &textLength, photo, &photoLength, 1) != IdCardReader::Success) {
+        Dialogs::current().message(QStringLiteral("读卡失败，请再次放卡重试"));
+        return;
+    }
+    // A reader must not claim more text than the buffer holds.
+    const CardText card = decodeCardText(text, qMin<unsigned int>(textLength, IdCardReader::TextBufferSize));
+    fillFromCard(card);
+    ui->Edit24->setText(nativePlaceOf(ADOQuery3, StationFolder::nativePlaceDb(), card.divisionCode));
+    Button1Click();
+}
+
+void TFormSJLR::Button9Click() {
+    if (autoRead_ && ui->Button9->text() == QStringLiteral("停止自动读二代身份证")) {
+        autoRead_ = false;
+        ui->Button8->setEnabled(true);
+        ui->Button9->setText(QStringLiteral("自动读二代身份证"));
+        ui->Label13->clear();
+    } else {
+        autoRead_ = true;
+        ui->Button8->setEnabled(false);
+        ui->Button9->setText(QStringLiteral("停止自动读二代身份证"));
+        ui->Button9->setEnabled(true);
+        ui->Label13->setText(QStringLiteral("自动读卡中，等待刷卡......"));
+    }
+}
+
+void TFormSJLR::Timer1Timer() {
+    // A box raised by an earlier tick is still open: this tick does nothing,
+    // so boxes never pile up behind one another.
+    if (tickRunning_)
+        return;
+    tickRunning_ = true;
+    struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{tickRunning_};
+
+    unsigned char work[IdCardReader::WorkBufferSize] = {};
+    // The reader is polled on every tick, also with automatic reading off.
+    if (reader_->SDT_StartFindIDCard(readerPort_, work, 1) == IdCardReader::NoCard || !autoRead_)
+        return;
+    if (ui->Edit4->text().isEmpty())
+        return;
+    if (reader_->SDT_StartFindIDCard(readerPort_, work, 1) == IdCardReader::NoCard) {
+        ui->Label13->setText(QStringLiteral("自动读卡中，等待读卡......"));
+        pause_(300);
+        return;
+    }
+    ui->Label13->setText(QStringLiteral("验证卡成功！"));
+    Button8Click();
+    ui->Label13->setText(QStringLiteral("自动读卡中，等待读卡......"));
+}
 
 QString TFormSJLR::joinedTrimmed(const QVector<QLineEdit*>& boxes) const {
     QString joined;

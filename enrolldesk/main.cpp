@@ -5,6 +5,7 @@
 #include "mainform.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -13,5 +14,7 @@ int main(int argc, char* argv[]) {
     EnrollStation station;
     Dialogs::setProgramCaption(station.FormMain->windowTitle());
     station.FormMain->openMaximized();
+    if (!station.readerWarning.isEmpty())
+        QTimer::singleShot(0, [&station] { Dialogs::current().message(station.readerWarning); });
     return app.exec();
 }

@@ -4,6 +4,7 @@
 #include "Station.h"
 #include "StationFolder.h"
 #include "UnitCJ_BMK.h"
+#include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
 #include "Windows.h"
 
@@ -87,7 +88,6 @@ void TFormMain::open(QDialog* window, int top, int left) {
 }
 
 // Windows that come with later work are opened here once they exist.
-void TFormMain::N14Click() {}
 void TFormMain::N24Click() {}
 void TFormMain::N25Click() {}
 void TFormMain::N3Click() {}
@@ -100,6 +100,7 @@ void TFormMain::N19Click() {}
 void TFormMain::N12Click() {}
 
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
+void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();
