@@ -279,14 +279,7 @@ void TFormSJLR::Button1Click() {
     DataSource1->reload();
 
     // Ready for the next student: the personal fields are emptied.
-    ui->Edit5->clear();
-    for (QLineEdit* box : idBoxes_)
-        box->clear();
-    ui->Edit24->clear();
-    ui->Edit25->clear();
-    for (QLineEdit* box : phoneBoxes_)
-        box->clear();
-    ui->Edit27->clear();
+    clearPersonalFields();
     ui->Edit42->clear();
 }
 
@@ -294,6 +287,11 @@ void TFormSJLR::Button2Click() { close(); }
 
 void TFormSJLR::Button3Click() {
     ui->Edit4->clear();
+    clearPersonalFields();
+}
+
+// Name, the ID boxes, native place, address, the phone boxes and score.
+void TFormSJLR::clearPersonalFields() {
     ui->Edit5->clear();
     for (QLineEdit* box : idBoxes_)
         box->clear();

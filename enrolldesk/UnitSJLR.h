@@ -77,6 +77,7 @@ private:
     // Reads the reader port from setup.ini when the window is shown.
     void readReaderPort();
     void fillFromCard(const CardText& card);
+    void clearPersonalFields();
     QString joinedTrimmed(const QVector<QLineEdit*>& boxes) const;
 
     Ui::TFormSJLR* ui;
