@@ -1,21 +1,291 @@
 #include "IdCardReader.h"
+#include "Profile.h"
+#include "Text.h"
 
-std::unique_ptr<IdCardReader> IdCardReader::open(const QString&, const QString& cardFolder, QString*) {
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+
+namespace {
+
+// The card text layout: 1-based first character and length of each field.
+struct Field {
+    int first;
+    int length;
+};
+constexpr Field NameField{1, 15};
+constexpr Field GenderField{16, 1};
+constexpr Field NationField{17, 2};
+constexpr Field BirthField{19, 8};
+constexpr Field AddressField{27, 35};
+constexpr Field IdField{62, 18};
+constexpr Field DivisionField{62, 6};
+constexpr int TextCharacters = IdCardReader::TextBufferSize / 2;
+
+const QString CardSuffix = QStringLiteral(".card");
+
+QString replaceUnpairedSurrogates(const QString& text) {
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const QChar c = out.at(i);
+        if (c.isHighSurrogate() && i + 1 < out.size() && out.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+// `text` cut or blank-padded to exactly `width` UTF-16 units; a surrogate
+// pair that would be split at the cut is left out whole.
+QString fitted(const QString& text, int width) {
+    QString out = text.left(width);
+    if (text.size() > width && !out.isEmpty() && out.back().isHighSurrogate())
+        out.chop(1);
+    return out.leftJustified(width, QLatin1Char(' '));
+}
+
+// A vendor's reader library, loaded at run time. It stays loaded for the
+// reader's lifetime.
+class LibraryCardReader : public IdCardReader {
+public:
+    using FindFunction = int (*)(int port, unsigned char* buf, int ifOpen);
+    using ReadFunction = int (*)(int port, unsigned char* text, unsigned int* textLen, unsigned char* photo,
+                                 unsigned int* photoLen, int ifOpen);
+
+    LibraryCardReader(void* handle, FindFunction find, FindFunction select, ReadFunction read)
+        : handle_(handle), find_(find), select_(select), read_(read) {}
+    ~LibraryCardReader() override { dlclose(handle_); }
+
+    int SDT_StartFindIDCard(int port, unsigned char* work, int ifOpen) override {
+        return find_(port, work, ifOpen);
+    }
+    int SDT_SelectIDCard(int port, unsigned char* work, int ifOpen) override {
+        return select_(port, work, ifOpen);
+    }
+
+    int SDT_ReadBaseMsg(int port, unsigned char* text, unsigned int* textLength, unsigned char* photo,
+                        unsigned int* photoLength, int ifOpen) override {
+        if (textLength)
+            *textLength = 0;
+        if (photoLength)
+            *photoLength = 0;
+        if (!text || !textLength)
+            return ReadFailed;
+        // The library writes into generous buffers of our own, and the
+        // caller's buffers receive at most their documented sizes: a library
+        // that writes or reports more than it should cannot overrun them.
+        textScratch_.fill(0);
+        photoScratch_.fill(0);
+        unsigned int textBytes = 0;
+        unsigned int photoBytes = 0;
+        const int result =
+            read_(port, textScratch_.data(), &textBytes, photoScratch_.data(), &photoBytes, ifOpen);
+        if (result != Success)
+            return result;
+        textBytes = std::min<unsigned int>(textBytes, TextBufferSize);
+        photoBytes = std::min<unsigned int>(photoBytes, PhotoBufferSize);
+        std::memcpy(text, textScratch_.data(), TextBufferSize);
+        *textLength = textBytes;
+        if (photo) {
+            std::memcpy(photo, photoScratch_.data(), PhotoBufferSize);
+            if (photoLength)
+                *photoLength = photoBytes;
+        }
+        return result;
+    }
+
+private:
+    void* handle_;
+    FindFunction find_;
+    FindFunction select_;
+    ReadFunction read_;
+    std::array<unsigned char, 4096> textScratch_{};
+    std::array<unsigned char, 8192> photoScratch_{};
+};
+
+QString dlerrorText() {
+    const char* error = dlerror();
+    return error ? QString::fromLocal8Bit(error) : QStringLiteral("未知原因");
+}
+
+void* symbol(void* handle, const char* name, QString* reason) {
+    dlerror(); // clear a stale error
+    void* address = dlsym(handle, name);
+    if (!address)
+        *reason = QStringLiteral("库中没有函数 %1（%2）").arg(QLatin1String(name), dlerrorText());
+    return address;
+}
+
+std::unique_ptr<IdCardReader> loadLibrary(const QString& path, QString* reason) {
+    if (!QFileInfo::exists(path)) {
+        *reason = QStringLiteral("文件不存在");
+        return nullptr;
+    }
+    void* handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        *reason = QStringLiteral("不是可加载的库（%1）").arg(dlerrorText());
+        return nullptr;
+    }
+    void* find = symbol(handle, "SDT_StartFindIDCard", reason);
+    void* select = find ? symbol(handle, "SDT_SelectIDCard", reason) : nullptr;
+    void* read = select ? symbol(handle, "SDT_ReadBaseMsg", reason) : nullptr;
+    if (!read) {
+        dlclose(handle);
+        return nullptr;
+    }
+    return std::make_unique<LibraryCardReader>(handle,
+                                               reinterpret_cast<LibraryCardReader::FindFunction>(find),
+                                               reinterpret_cast<LibraryCardReader::FindFunction>(select),
+                                               reinterpret_cast<LibraryCardReader::ReadFunction>(read));
+}
+
+} // namespace
+
+std::unique_ptr<IdCardReader> IdCardReader::open(const QString& setupIni, const QString& cardFolder,
+                                                 QString* warning) {
+    if (warning)
+        warning->clear();
+    const QString library =
+        Profile(setupIni).readString(QStringLiteral("READER"), QStringLiteral("LIBRARY"), QString());
+    if (library.isEmpty())
+        return std::make_unique<SimulatedCardReader>(cardFolder);
+
+    const QString path = QDir::cleanPath(QFileInfo(setupIni).absoluteDir().absoluteFilePath(library));
+    QString reason;
+    if (auto reader = loadLibrary(path, &reason))
+        return reader;
+    if (warning)
+        *warning = QStringLiteral("无法使用读卡器库 %1：%2。\n本次运行改用模拟读卡器（卡片文件放在 %3）。")
+                       .arg(QDir::toNativeSeparators(path), reason, QDir::toNativeSeparators(cardFolder));
     return std::make_unique<SimulatedCardReader>(cardFolder);
 }
 
 SimulatedCardReader::SimulatedCardReader(QString cardFolder) : folder_(std::move(cardFolder)) {}
-int SimulatedCardReader::SDT_StartFindIDCard(int, unsigned char*, int) { return NoCard; }
-int SimulatedCardReader::SDT_SelectIDCard(int, unsigned char*, int) { return 0; }
-int SimulatedCardReader::SDT_ReadBaseMsg(int, unsigned char*, unsigned int*, unsigned char*, unsigned int*, int) {
-    return 0;
-}
-QString SimulatedCardReader::nextCard() const { return QString(); }
 
-CardText decodeCardText(const unsigned char*, unsigned int) { return {}; }
+QString SimulatedCardReader::nextCard() const {
+    // Only finished cards: makecard writes under a temporary name and renames.
+    const QDir dir(folder_);
+    QStringList names;
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
+        const QString name = info.fileName();
+        if (info.isFile() && !name.startsWith(QLatin1Char('.')) && name.endsWith(CardSuffix))
+            names.append(name);
+    }
+    if (names.isEmpty())
+        return QString();
+    return dir.filePath(*std::min_element(names.cbegin(), names.cend()));
+}
+
+int SimulatedCardReader::SDT_StartFindIDCard(int, unsigned char*, int) {
+    return nextCard().isEmpty() ? NoCard : CardFound;
+}
+
+int SimulatedCardReader::SDT_SelectIDCard(int, unsigned char*, int) {
+    return nextCard().isEmpty() ? SelectFailed : Success;
+}
+
+int SimulatedCardReader::SDT_ReadBaseMsg(int, unsigned char* text, unsigned int* textLength,
+                                         unsigned char* photo, unsigned int* photoLength, int) {
+    if (textLength)
+        *textLength = 0;
+    if (photoLength)
+        *photoLength = 0;
+    if (!text || !textLength)
+        return ReadFailed;
+    const QString card = nextCard();
+    if (card.isEmpty())
+        return ReadFailed;
+
+    // Only the two blocks are read, whatever the size of the file.
+    QFile file(card);
+    if (!file.open(QIODevice::ReadOnly))
+        return ReadFailed;
+    const QByteArray bytes = file.read(TextBufferSize + PhotoBufferSize);
+    if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
+        return ReadFailed;
+    file.close();
+
+    // Lift the card off the reader. A card that cannot be moved would be read
+    // (and its student saved) again on every poll, so that is a failure.
+    const QDir dir(folder_);
+    if (!dir.mkpath(QStringLiteral("read")))
+        return ReadFailed;
+    const QString target = dir.filePath(QStringLiteral("read/") + QFileInfo(card).fileName());
+    if (std::rename(QFile::encodeName(card).constData(), QFile::encodeName(target).constData()) != 0)
+        return ReadFailed;
+
+    const int textBytes = std::min<int>(int(bytes.size()), TextBufferSize) & ~1;
+    std::memset(text, 0, TextBufferSize);
+    if (textBytes > 0)
+        std::memcpy(text, bytes.constData(), size_t(textBytes));
+    *textLength = unsigned(textBytes);
+    if (photo) {
+        const int photoBytes = std::max(0, int(bytes.size()) - TextBufferSize);
+        std::memset(photo, 0, PhotoBufferSize);
+        if (photoBytes > 0)
+            std::memcpy(photo, bytes.constData() + TextBufferSize, size_t(photoBytes));
+        if (photoLength)
+            *photoLength = unsigned(photoBytes);
+    }
+    return Success;
+}
+
+CardText decodeCardText(const unsigned char* text, unsigned int length) {
+    CardText card;
+    if (!text)
+        return card;
+    // Only the characters of the layout are needed.
+    const qsizetype units = std::min<qsizetype>(length / 2, TextCharacters);
+    QString block(units, Qt::Uninitialized);
+    for (qsizetype i = 0; i < units; ++i)
+        block[i] = QChar(char16_t(text[2 * i] | (text[2 * i + 1] << 8)));
+
+    // Cut first, then repair: a pair split by a field boundary is unpaired
+    // in both fields.
+    const auto field = [&block](Field f) {
+        return Text::trimmed(replaceUnpairedSurrogates(block.mid(f.first - 1, f.length)));
+    };
+    card.name = field(NameField);
+    card.genderCode = field(GenderField);
+    card.address = field(AddressField);
+    card.idNumber = field(IdField);
+    card.divisionCode = field(DivisionField);
+    return card;
+}
+
 QString genderFromCode(const QString& code) {
     return code == QLatin1String("1") ? QStringLiteral("男") : QStringLiteral("女");
 }
-QByteArray makeCardFile(const QString&, const QString&, const QString&, const QString&, const QByteArray&) {
-    return QByteArray();
+
+QByteArray makeCardFile(const QString& name, const QString& genderCode, const QString& address,
+                        const QString& idNumber, const QByteArray& photo) {
+    // Nation code 01 and the birth date from the ID number where it has one,
+    // as a real card carries them; the station does not read them.
+    const QString birth = idNumber.mid(6, BirthField.length);
+    const bool birthValid = birth.size() == BirthField.length &&
+                            std::all_of(birth.cbegin(), birth.cend(), [](QChar c) { return c.isDigit(); });
+
+    QString block;
+    block += fitted(name, NameField.length);
+    block += fitted(genderCode, GenderField.length);
+    block += fitted(QStringLiteral("01"), NationField.length);
+    block += fitted(birthValid ? birth : QString(), BirthField.length);
+    block += fitted(address, AddressField.length);
+    block += fitted(idNumber, IdField.length);
+    block = block.leftJustified(TextCharacters, QLatin1Char(' '));
+
+    QByteArray bytes;
+    bytes.reserve(IdCardReader::TextBufferSize + photo.size());
+    for (QChar c : block) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    bytes.append(photo);
+    return bytes;
 }

@@ -162,8 +162,8 @@ void TFormSJLR::Button8Click() {
         Dialogs::current().message(QStringLiteral("读卡失败，请再次放卡重试"));
         return;
     }
-    unsigned char text[IdCardReader::TextBufferSize + 2] = {};
-    unsigned char photo[IdCardReader::PhotoBufferSize + 2] = {};
+    unsigned char text[IdCardReader::TextBufferSize] = {};
+    unsigned char photo[IdCardReader::PhotoBufferSize] = {};
     unsigned int textLength = 0;
     unsigned int photoLength = 0;
     if (reader_->SDT_ReadBaseMsg(readerPort_, text, &textLength, photo, &photoLength, 1) != IdCardReader::Success) {
