@@ -26,3 +26,22 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "${missing[@]}"
 fi
+
+# The tests check written workbooks with an independent reader (SheetJS under
+# node, tests/tools). Debian's nodejs and npm come in only when node or npm is
+# missing, so a node installed some other way is left alone.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y nodejs npm
+fi
+
+# Install the reader's packages exactly as locked; skipped (no network needed)
+# while node_modules was installed from the same lock file.
+tools="$(cd "$(dirname "$0")/.." && pwd)/tests/tools"
+stamp="$tools/node_modules/.installed-from-lock"
+if ! { [ -f "$stamp" ] && cmp -s "$stamp" "$tools/package-lock.json"; }; then
+    npm ci --prefix "$tools" --prefer-offline --no-audit --no-fund --loglevel=error >/dev/null
+    cp "$tools/package-lock.json" "$stamp"
+fi

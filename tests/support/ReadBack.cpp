@@ -1,0 +1,59 @@
+#include "ReadBack.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#ifndef DESK_SOURCE_DIR
+#error "DESK_SOURCE_DIR must name the source tree"
+#endif
+
+namespace {
+
+const char* const kInstallHint = "run scripts/install-deps.sh (it installs node and runs "
+                                 "npm ci --prefix tests/tools)";
+
+QJsonObject failed(const QString& reason) {
+    QTest::qFail(qPrintable(QStringLiteral("independent workbook reader: ") + reason), __FILE__, __LINE__);
+    return {};
+}
+
+} // namespace
+
+QJsonObject readWorkbookIndependently(const QString& path) {
+    const QString tools = QStringLiteral(DESK_SOURCE_DIR "/tests/tools");
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    if (node.isEmpty())
+        return failed(QStringLiteral("node is not on PATH; %1").arg(QLatin1String(kInstallHint)));
+    if (!QFile::exists(tools + QStringLiteral("/node_modules/xlsx/package.json")))
+        return failed(QStringLiteral("the package xlsx is not installed in %1/node_modules; %2")
+                          .arg(tools, QLatin1String(kInstallHint)));
+
+    QProcess process;
+    process.setProgram(node);
+    process.setArguments({tools + QStringLiteral("/readxls.mjs"), path});
+    process.start();
+    if (!process.waitForStarted(30000))
+        return failed(QStringLiteral("cannot start %1: %2").arg(node, process.errorString()));
+    if (!process.waitForFinished(240000)) {
+        process.kill();
+        process.waitForFinished();
+        return failed(QStringLiteral("reading %1 took longer than four minutes").arg(path));
+    }
+    const QByteArray output = process.readAllStandardOutput();
+    const QString errors = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return failed(QStringLiteral("reading %1 failed (exit code %2): %3")
+                          .arg(path)
+                          .arg(process.exitCode())
+                          .arg(errors));
+
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(output, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return failed(QStringLiteral("unexpected output for %1: %2").arg(path, error.errorString()));
+    return document.object();
+}
