@@ -110,6 +110,25 @@ int main(int argc, char* argv[]) {
             entry->Button1Click();
     }
     ok &= save(entry, out, QStringLiteral("entry.png"));
+
+    // Two cards on the simulated reader: one read on demand, one read by
+    // automatic reading on a timer tick.
+    auto placeCard = [](const QString& name, const QString& gender, const QString& address, const QString& id) {
+        QDir().mkpath(StationFolder::cardFolder());
+        QFile card(StationFolder::cardFolder() + id + QStringLiteral(".card"));
+        card.open(QIODevice::WriteOnly);
+        card.write(makeCardFile(name, gender, address, id));
+    };
+    entry->Button3Click();
+    entry->ComboBox4Change();
+    placeCard(QStringLiteral("赵子龙"), QStringLiteral("1"), QStringLiteral("江苏省南京市鼓楼区北京西路9号"),
+              QStringLiteral("320106200905050011"));
+    entry->Button8Click();
+    entry->Button9Click();
+    placeCard(QStringLiteral("钱思雨"), QStringLiteral("2"), QStringLiteral("北京市东城区东直门南大街3号"),
+              QStringLiteral("110101200911110028"));
+    entry->Timer1Timer();
+    ok &= save(entry, out, QStringLiteral("entry-card.png"));
     entry->hide();
 
     station.FormPZ_DKQ->show();
