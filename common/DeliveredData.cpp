@@ -1,6 +1,7 @@
 #include "DeliveredData.h"
 #include "Database.h"
 #include "DeskError.h"
+#include "FileProtection.h"
 #include "Schema.h"
 
 #include <QDir>
@@ -109,6 +110,89 @@ void layOutRegistrationStation(const QString& folder, const QString& divisionsCs
     writeIfMissing(data + QStringLiteral("/CSBMK.mdb"), [](const QString& path) { writeRegistrationDb(path); });
     writeIfMissing(data + QStringLiteral("/dmb.mdb"),
                    [&](const QString& path) { writeNativePlaceDb(path, divisionsCsv); });
+}
+
+// ------------------------------------------------------------ credit station
+
+QStringList creditDatabaseStatements() {
+    const QString sub = QStringLiteral("学业水平测试副号");
+    return {
+        Schema::translateCreateTable(QStringLiteral(
+            "CREATE TABLE 学生表 (学业水平测试号 VarChar(15), 学业水平测试副号 VarChar(14), 姓名 VarChar(10), "
+            "身份证号 VarChar (19), 必修学分 SmallInt NULL, 选修学分 SmallInt NULL, 总学分 SmallInt NULL)")),
+        // The batch entry updates rows by sub-number; printing and entry
+        // select a school by its unit code (characters 3-10).
+        QStringLiteral("CREATE INDEX 学生表_副号 ON 学生表(%1)").arg(sub),
+        QStringLiteral("CREATE INDEX 学生表_副号单位 ON 学生表(substr(%1,3,8))").arg(sub),
+    };
+}
+
+void writeCreditDb(const QString& path) {
+    Schema::createDatabase(path, creditDatabaseStatements());
+    try {
+        FileProtection::protect(path);
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+}
+
+int writeNameTableDb(const QString& path, const QString& unitsCsv) {
+    QFile csv(unitsCsv);
+    if (!csv.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw DeskError(QStringLiteral("无法读取学校编码文件“%1”。").arg(unitsCsv));
+    QTextStream in(&csv);
+    in.setEncoding(QStringConverter::Utf8);
+    const QStringList columns{QStringLiteral("市县编码"), QStringLiteral("市县名称"), QStringLiteral("学校编码"),
+                              QStringLiteral("学校名称")};
+    QString headerLine = in.readLine();
+    if (headerLine.startsWith(QChar(0xFEFF))) // a byte order mark left by a spreadsheet program
+        headerLine.remove(0, 1);
+    if (splitCsvLine(headerLine) != columns)
+        throw DeskError(QStringLiteral("学校编码文件“%1”的表头应为“%2”。").arg(unitsCsv, columns.join(QLatin1Char(','))));
+
+    Schema::createDatabase(path, {Schema::translateCreateTable(QStringLiteral(
+                                      "CREATE TABLE 市县学校编码表 (市县编码 text, 市县名称 text, 学校编码 text, 学校名称 text)"))});
+    int rows = 0;
+    try {
+        {
+            Connection connection(path);
+            Transaction transaction(connection);
+            int lineNumber = 1;
+            while (!in.atEnd()) {
+                const QString line = in.readLine();
+                ++lineNumber;
+                if (line.trimmed().isEmpty())
+                    continue;
+                const QStringList f = splitCsvLine(line);
+                if (f.size() != 4)
+                    throw DeskError(QStringLiteral("学校编码文件第 %1 行应有 4 项：%2").arg(lineNumber).arg(line));
+                connection.execute(QStringLiteral("insert into 市县学校编码表(市县编码,市县名称,学校编码,学校名称) "
+                                                  "values(:a,:b,:c,:d)"),
+                                   {{QStringLiteral(":a"), f[0]},
+                                    {QStringLiteral(":b"), f[1]},
+                                    {QStringLiteral(":c"), f[2]},
+                                    {QStringLiteral(":d"), f[3]}});
+                ++rows;
+            }
+            transaction.commit();
+        }
+        FileProtection::protect(path);
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+    return rows;
+}
+
+void layOutCreditStation(const QString& folder, const QString& unitsCsv) {
+    QDir dir(folder);
+    if (!dir.mkpath(QStringLiteral("data")))
+        throw DeskError(QStringLiteral("无法创建文件夹“%1”。").arg(dir.filePath(QStringLiteral("data"))));
+    const QString data = dir.filePath(QStringLiteral("data"));
+    writeIfMissing(data + QStringLiteral("/XFRDCJK.mdb"), [](const QString& path) { writeCreditDb(path); });
+    writeIfMissing(data + QStringLiteral("/XXBMB.mdb"),
+                   [&](const QString& path) { writeNameTableDb(path, unitsCsv); });
 }
 
 } // namespace DeliveredData

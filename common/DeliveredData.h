@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The data files delivered with the stations, written by the build (tools/
 // makedata) and by tests that need a ready station folder.
@@ -17,6 +18,22 @@ int writeNativePlaceDb(const QString& path, const QString& divisionsCsv);
 // Lays out a registration station folder: data/ with every delivered file
 // that is missing (existing files are never touched), photo/ and card/.
 void layOutRegistrationStation(const QString& folder, const QString& divisionsCsv);
+
+// data/XFRDCJK.mdb: the credit database with its empty 学生表, in the
+// protected form.
+void writeCreditDb(const QString& path);
+
+// The statements that make the credit database's tables and indexes.
+QStringList creditDatabaseStatements();
+
+// data/XXBMB.mdb: the name table 市县学校编码表 filled from a unit list (CSV
+// with the header "市县编码,市县名称,学校编码,学校名称", UTF-8), in the
+// protected form. Returns the number of rows written.
+int writeNameTableDb(const QString& path, const QString& unitsCsv);
+
+// Lays out a credit station folder: data/ with every delivered file that is
+// missing (existing files are never touched).
+void layOutCreditStation(const QString& folder, const QString& unitsCsv);
 
 // Splits one CSV line (fields may be quoted, "" inside quotes is a quote).
 QStringList splitCsvLine(const QString& line);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+class TMainForm;
+class TFormDRSJ;
+class TFormSJDC;
+class Tsjdcbgfrm;
+
+// The window instances of the credit station. They are created once, in
+// this order, the main window first, and kept until the program ends; a
+// window therefore keeps its contents between showings.
+class CreditStation {
+public:
+    CreditStation();
+    ~CreditStation();
+    CreditStation(const CreditStation&) = delete;
+    CreditStation& operator=(const CreditStation&) = delete;
+
+    TMainForm* MainForm = nullptr;
+    TFormDRSJ* FormDRSJ = nullptr;   // 导入数据
+    TFormSJDC* FormSJDC = nullptr;   // 学分数据导出
+    Tsjdcbgfrm* sjdcbgfrm = nullptr; // 学分数据导出报告
+
+private:
+    std::unique_ptr<TMainForm> main_;
+};

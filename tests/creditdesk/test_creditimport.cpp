@@ -1,0 +1,261 @@
+#include "Controls.h"
+#include "CreditStation.h"
+#include "CreditTesting.h"
+#include "Database.h"
+#include "FakeDialogs.h"
+#include "FileProtection.h"
+#include "StationFolder.h"
+#include "UnitDRSJ.h"
+#include "UnitSJDC.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using FileProtection::Form;
+
+namespace {
+
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString imported =
+    QStringLiteral("select 学业水平测试号,学业水平测试副号,姓名,身份证号,必修学分,选修学分,总学分 from "
+                   "学生表 order by rowid");
+
+} // namespace
+
+class TestCreditImport : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void showingAndChoosingTheFile();
+    void exchangeFile_data();
+    void exchangeFile();
+    void importingTwiceAddsEveryoneAgain();
+    void missingColumn_data();
+    void missingColumn();
+    void creditThatIsNoNumber();
+    void sourcesThatCannotBeRead();
+    void genuineAccessFileWithoutStudentTable();
+
+private:
+    // A file with a 学生表 as the export writes it, or of its own layout.
+    QString source(const QString& name, const QList<CreditStudent>& students, bool protect,
+                   const QString& createTable = TFormSJDC::exchangeTableStatement());
+    void runImport(const QString& path);
+    int students() { return countRows(StationFolder::creditDb(), QStringLiteral("select * from 学生表")); }
+
+    std::unique_ptr<CreditStationFolder> folder_;
+    std::unique_ptr<FakeDialogs> dialogs_;
+    std::unique_ptr<CreditStation> station_;
+    std::unique_ptr<QTemporaryDir> in_;
+};
+
+void TestCreditImport::init() {
+    folder_ = std::make_unique<CreditStationFolder>();
+    dialogs_ = std::make_unique<FakeDialogs>();
+    station_ = std::make_unique<CreditStation>();
+    in_ = std::make_unique<QTemporaryDir>();
+}
+
+void TestCreditImport::cleanup() {
+    station_.reset();
+    dialogs_.reset();
+    in_.reset();
+    folder_.reset();
+}
+
+QString TestCreditImport::source(const QString& name, const QList<CreditStudent>& students, bool protect,
+                                 const QString& createTable) {
+    const QString path = in_->filePath(name);
+    Connection::createFile(path);
+    Connection(path).execute(createTable);
+    addStudents(path, students);
+    if (protect)
+        FileProtection::protect(path);
+    return path;
+}
+
+void TestCreditImport::runImport(const QString& path) {
+    TFormDRSJ* form = station_->FormDRSJ;
+    form->FormShow();
+    edit(form, "Edit4")->setText(path);
+    button(form, "Button1")->click();
+    // However it ended, the button is ready for the next import.
+    QTest::qVerify(button(form, "Button1")->isEnabled(), "Button1 enabled", "", __FILE__, __LINE__);
+    QTest::qCompare(button(form, "Button1")->text(), QStringLiteral("开始导入数据"), "caption", "", __FILE__,
+                    __LINE__);
+    QTest::qVerify(FileProtection::formOf(StationFolder::creditDb()) != Form::Plain,
+                   "credit database protected", "", __FILE__, __LINE__);
+}
+
+void TestCreditImport::showingAndChoosingTheFile() {
+    TFormDRSJ* form = station_->FormDRSJ;
+    edit(form, "Edit4")->setText(QStringLiteral("/先前的/文件.mdb"));
+    button(form, "Button1")->setEnabled(false);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    QVERIFY(button(form, "Button1")->isEnabled());
+    QCOMPARE(edit(form, "Edit4")->text(), QStringLiteral("/先前的/文件.mdb")); // kept between showings
+    form->hide();
+
+    button(form, "Button2")->click(); // cancelled: nothing changes
+    QCOMPARE(edit(form, "Edit4")->text(), QStringLiteral("/先前的/文件.mdb"));
+    QCOMPARE(dialogs_->shown.at(0).caption, QStringLiteral("Microsoft Office Access 数据库(*.mdb)|*.mdb"));
+    dialogs_->files << QStringLiteral("/媒体/U盘/01010002学分数据.mdb");
+    button(form, "Button2")->click();
+    QCOMPARE(edit(form, "Edit4")->text(), QStringLiteral("/媒体/U盘/01010002学分数据.mdb"));
+}
+
+void TestCreditImport::exchangeFile_data() {
+    QTest::addColumn<bool>("protect");
+    QTest::newRow("protected") << true;
+    QTest::newRow("plain") << false;
+}
+
+void TestCreditImport::exchangeFile() {
+    QFETCH(bool, protect);
+    const QString path = source(QStringLiteral("交换.mdb"),
+                                {{"09010100010003", "丙", "3", 120, 30, 144},
+                                 {"09010100010001", "O'Neil", " 1 ", {}, {}, {}},
+                                 {"09010100010002", "乙甲", "2a", 116, 28, 144},
+                                 {"09010100010001", "同号后者", "1b", 100, {}, 100}},
+                                protect);
+    const QByteArray before = contentOf(path);
+    runImport(QStringLiteral("  ") + path + QStringLiteral(" ")); // the path is trimmed
+    QCOMPARE(dialogs_->texts(QStringLiteral("message")), QStringList{QStringLiteral("导入数据库成功！")});
+    QCOMPARE(contentOf(path), before); // returned to the form it came in
+
+    // Ascending sub-number order, equal sub-numbers in their stored order;
+    // texts as they stand, null credits null, no test number.
+    const auto rows = selectRows(StationFolder::creditDb(), imported);
+    QCOMPARE(rows.size(), 4);
+    const QStringList names{"O'Neil", "同号后者", "乙甲", "丙"};
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(rows[i][0].isNull());
+        QCOMPARE(rows[i][2].toString(), names[i]);
+    }
+    QCOMPARE(rows[0][3].toString(), QStringLiteral(" 1 "));
+    QVERIFY(rows[0][4].isNull() && rows[0][5].isNull() && rows[0][6].isNull());
+    QCOMPARE(rows[1][4], QVariant(100LL));
+    QVERIFY(rows[1][5].isNull());
+    QCOMPARE(rows[3][6], QVariant(144LL)); // a total unequal to the sum, unchanged
+}
+
+void TestCreditImport::importingTwiceAddsEveryoneAgain() {
+    const QString empty = source(QStringLiteral("空.mdb"), {}, true);
+    runImport(empty);
+    QCOMPARE(dialogs_->texts(QStringLiteral("message")), QStringList{QStringLiteral("导入数据库成功！")});
+    QCOMPARE(students(), 0);
+
+    addStudents(StationFolder::creditDb(), {{"09020100010001", "他校", "9", 120, 30, 150}});
+    const QString path = source(
+        QStringLiteral("a.mdb"),
+        {{"09010100010001", "甲", "1", 120, 30, 150}, {"09010100010002", "乙", "2", {}, {}, {}}}, true);
+    runImport(path);
+    runImport(path);
+    QCOMPARE(dialogs_->texts(QStringLiteral("message")).size(), 3);
+    QCOMPARE(students(), 5);
+}
+
+void TestCreditImport::missingColumn_data() {
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("sub-number") << "学业水平测试副号";
+    QTest::newRow("name") << "姓名";
+    QTest::newRow("total") << "总学分";
+}
+
+void TestCreditImport::missingColumn() {
+    QFETCH(QString, missing);
+    QStringList columns{"学业水平测试副号", "姓名", "身份证号", "必修学分", "选修学分", "总学分", "备注"};
+    columns.removeOne(missing);
+    const QString path = in_->filePath(QStringLiteral("缺列.mdb"));
+    Connection::createFile(path);
+    Connection(path).execute(QStringLiteral("create table 学生表(%1)").arg(columns.join(',')));
+    Connection(path).execute(
+        QStringLiteral("insert into 学生表(%1) values(%2)")
+            .arg(columns.join(','), QStringList(columns.size(), QStringLiteral("'1'")).join(',')));
+    FileProtection::protect(path);
+    runImport(path);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")),
+             QStringList{QStringLiteral("Field '%1' not found").arg(missing)});
+    QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
+    QCOMPARE(students(), 0);
+    QCOMPARE(FileProtection::formOf(path), Form::Protected);
+}
+
+void TestCreditImport::creditThatIsNoNumber() {
+    // A file from elsewhere whose credits are texts: the students before the
+    // one with "十二" stay imported, no success is told.
+    const QString path =
+        source(QStringLiteral("文本学分.mdb"),
+               {{"09010100010004", "丁", "4", "120", "30", "150"},
+                {"09010100010001", "甲", "1", "120", "30", "150"},
+                {"09010100010003", "丙", "3", "十二", "30", "150"},
+                {"09010100010002", "乙", "2", " 116 ", "", "144"}},
+               false,
+               QStringLiteral("create table 学生表(学业水平测试副号 text, 姓名 text, 身份证号 text, "
+                              "必修学分 text, 选修学分 text, 总学分 text)"));
+    runImport(path);
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("必修学分")), qPrintable(errors[0]));
+    QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
+    const auto rows = selectRows(StationFolder::creditDb(), imported);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[1][1].toString(), QStringLiteral("09010100010002"));
+    QCOMPARE(rows[1][4], QVariant(116LL));               // a number text becomes the number
+    QVERIFY(rows[1][5].isNull());                        // an empty text is no credit
+    QCOMPARE(FileProtection::formOf(path), Form::Plain); // handed in plain, left plain
+}
+
+void TestCreditImport::sourcesThatCannotBeRead() {
+    QFile text(in_->filePath(QStringLiteral("文本.mdb")));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray(4096, 'x'));
+    text.close();
+    const QString otherTable = in_->filePath(QStringLiteral("报名库.mdb"));
+    Connection::createFile(otherTable);
+    Connection(otherTable).execute(QStringLiteral("create table 顺序号(a text)"));
+    for (const QString& path :
+         {QString(), in_->filePath(QStringLiteral("无此文件.mdb")), text.fileName(), otherTable})
+        runImport(path);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 4);
+    QVERIFY(dialogs_->texts(QStringLiteral("error"))[3].contains(QStringLiteral("学生表")));
+    QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
+    QCOMPARE(students(), 0);
+
+    // Without a credit database nothing is made up, and the source is
+    // protected again.
+    const QString path = source(QStringLiteral("a.mdb"), {{"09010100010001", "甲", "1", 120, 30, 150}}, true);
+    QFile::remove(StationFolder::creditDb());
+    runImport(path);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 5);
+    QVERIFY(!QFile::exists(StationFolder::creditDb()));
+    QCOMPARE(FileProtection::formOf(path), Form::Protected);
+}
+
+void TestCreditImport::genuineAccessFileWithoutStudentTable() {
+    // A real Jet 4 file, holding only the table Users.
+    const QString fixture = QStringLiteral(DESK_SOURCE_DIR "/tests/fixtures/access/node-adodb.mdb");
+    const QString path = in_->filePath(QStringLiteral("node-adodb.mdb"));
+    QVERIFY2(QFile::copy(fixture, path), "the Jet 4 fixture is missing");
+    const QByteArray before = contentOf(path);
+    runImport(path);
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("学生表")) &&
+                 errors[0].contains(QStringLiteral("node-adodb.mdb")),
+             qPrintable(errors[0]));
+    QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
+    QCOMPARE(contentOf(path), before); // never written
+    QCOMPARE(students(), 0);
+}
+
+QTEST_MAIN(TestCreditImport)
+#include "test_creditimport.moc"
