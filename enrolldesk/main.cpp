@@ -1,6 +1,6 @@
 // The registration station.
 #include "Dialogs.h"
-#include "Fonts.h"
+#include "Startup.h"
 #include "Station.h"
 #include "mainform.h"
 
@@ -10,7 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("enrolldesk"));
-    Fonts::install();
+    Startup::prepareApplication();
     EnrollStation station;
     Dialogs::setProgramCaption(station.FormMain->windowTitle());
     station.FormMain->openMaximized();

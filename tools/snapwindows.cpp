@@ -7,7 +7,7 @@
 // sequence.png and reader.png. The station folder gets demo data: use a
 // scratch copy, not a station in use.
 #include "Dialogs.h"
-#include "Fonts.h"
+#include "Startup.h"
 #include "IdCardReader.h"
 #include "Station.h"
 #include "StationFolder.h"
@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
-    Fonts::install();
+    Startup::prepareApplication();
     SilentDialogs dialogs;
     Dialogs::install(&dialogs);
 
