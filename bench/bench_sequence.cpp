@@ -12,26 +12,12 @@
 #include "SequenceNumbers.h"
 #include "TestNumber.h"
 #include "Text.h"
+#include "Timing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-
-namespace {
-
-template <typename F> double bestMs(int runs, F f) {
-    double fastest = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        fastest = std::min(fastest, double(t.nsecsElapsed()) / 1e6);
-    }
-    return fastest;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);

@@ -12,28 +12,12 @@
 #include "Schema.h"
 #include "TestNumber.h"
 #include "Text.h"
+#include "Timing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-
-namespace {
-
-double ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
-
-template <typename F> double best(int runs, F f) {
-    double fastest = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        fastest = std::min(fastest, ms(t));
-    }
-    return fastest;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -62,20 +46,20 @@ int main(int argc, char* argv[]) {
         }
         t.commit();
     }
-    std::printf("fill %d students in one transaction: %.0f ms\n", students, ms(fill));
+    std::printf("fill %d students in one transaction: %.0f ms\n", students, elapsedMs(fill));
 
     const QString id = QStringLiteral("学业水平测试号");
     Query q;
     q.setDatabasePath(path);
 
-    const double unit = best(5, [&] {
+    const double unit = bestMs(5, [&] {
         q.setSql(QStringLiteral("select * from 学生表 where %1=:sxbm").arg(TestNumber::Sql::unitCode(id)));
         q.setParam(QStringLiteral(":sxbm"), QStringLiteral("01010050"));
         q.open();
     });
     std::printf("unit-code lookup (one school, %d rows): %.2f ms\n", q.recordCount(), unit);
 
-    const double used = best(20, [&] {
+    const double used = bestMs(20, [&] {
         q.setSql(QStringLiteral("select * from 学生表 where %1=:sxbm and %2=:sxh")
                      .arg(TestNumber::Sql::unitCode(id), TestNumber::Sql::sequenceNumber(id)));
         q.setParam(QStringLiteral(":sxbm"), QStringLiteral("01010050"));
@@ -84,7 +68,7 @@ int main(int argc, char* argv[]) {
     });
     std::printf("is a sequence number used (unit + number, own connection): %.3f ms\n", used);
 
-    const double highest = best(5, [&] {
+    const double highest = bestMs(5, [&] {
         q.setSql(QStringLiteral("select max(%1) as maxsxh from 学生表 where %2=:sxbm")
                      .arg(TestNumber::Sql::sequenceNumber(id), TestNumber::Sql::unitCode(id)));
         q.setParam(QStringLiteral(":sxbm"), QStringLiteral("01010050"));
@@ -93,13 +77,13 @@ int main(int argc, char* argv[]) {
     std::printf("highest sequence number of a unit (%s): %.2f ms\n", qPrintable(q.text(QStringLiteral("maxsxh"))),
                 highest);
 
-    const double scan = best(3, [&] {
+    const double scan = bestMs(3, [&] {
         q.setSql(QStringLiteral("select * from 学生表 order by %1").arg(TestNumber::Sql::canonicalOrder(id)));
         q.open();
     });
     std::printf("full scan in canonical order (%d rows into memory): %.0f ms\n", q.recordCount(), scan);
 
-    const double newest = best(3, [&] {
+    const double newest = bestMs(3, [&] {
         q.setSql(QStringLiteral("select * from 学生表 order by 序号 desc"));
         q.open();
     });
