@@ -61,22 +61,19 @@ void compareRows(const QJsonArray& actual, const QJsonArray& expected) {
     }
 }
 
-// A Chinese text of `length` characters drawn from the common CJK block.
-QString chineseText(QRandomGenerator& random, int length) {
+// A text of `length` characters drawn from [first, last).
+QString randomText(QRandomGenerator& random, int length, char16_t first, char16_t last) {
     QString text;
     text.reserve(length);
     for (int i = 0; i < length; ++i)
-        text.append(QChar(char16_t(0x4E00 + random.bounded(0x9FA5 - 0x4E00))));
+        text.append(QChar(char16_t(first + random.bounded(last - first))));
     return text;
 }
 
-QString latin1Text(QRandomGenerator& random, int length) {
-    QString text;
-    text.reserve(length);
-    for (int i = 0; i < length; ++i)
-        text.append(QChar(char16_t(0x20 + random.bounded(0xFF - 0x20))));
-    return text;
-}
+// Chinese characters of the common CJK block.
+QString chineseText(QRandomGenerator& random, int length) { return randomText(random, length, 0x4E00, 0x9FA5); }
+
+QString latin1Text(QRandomGenerator& random, int length) { return randomText(random, length, 0x20, 0xFF); }
 
 } // namespace
 
