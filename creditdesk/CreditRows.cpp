@@ -20,16 +20,17 @@ CreditInserter::CreditInserter(Connection& connection)
 
 void CreditInserter::insert(const QString& subNumber, const QString& name, const QString& idNumber,
                             const QVariant& required, const QVariant& elective, const QVariant& total) {
-    const QVariantList values{subNumber, name, idNumber, required, elective, total};
-    for (int i = 0; i < values.size(); ++i)
-        query_.bindValue(i, values[i]);
+    const Params params{{QString(), subNumber}, {QString(), name},     {QString(), idNumber},
+                        {QString(), required},  {QString(), elective}, {QString(), total}};
+    for (int i = 0; i < int(params.size()); ++i)
+        query_.bindValue(i, params[i].second);
     const bool ok = query_.exec();
     const QSqlError error = query_.lastError();
     query_.finish(); // done with this row; the statement stays prepared
     if (!ok)
         throw DbError::fromEngine(path_,
                                   error.databaseText().isEmpty() ? error.driverText() : error.databaseText(),
-                                  insertSql, values);
+                                  insertSql, params);
 }
 
 namespace CreditRows {

@@ -151,7 +151,7 @@ void TFormDRSJ::import(const QString& source) {
                                 CreditRows::creditValue(row[columns[4]], false),
                                 CreditRows::creditValue(row[columns[5]], false));
             } catch (...) {
-                transaction.commit(); // the students before the refused one stay imported
+                transaction.keepDone(); // the students before the refused one stay imported
                 throw;
             }
         }

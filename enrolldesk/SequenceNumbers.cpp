@@ -90,7 +90,7 @@ int reserve(const QString& database, const QString& county, const QString& schoo
         }
     } catch (...) {
         // The numbers before the failing one stay reserved.
-        transaction.commit();
+        transaction.keepDone();
         throw;
     }
     transaction.commit();

@@ -57,7 +57,10 @@ DbError::DbError(const QString& message, QString engineText, QString path)
     : DeskError(message), engineText_(std::move(engineText)), path_(std::move(path)) {}
 
 DbError DbError::fromEngine(const QString& path, const QString& engineText, const QString& sql,
-                            const QVariantList& values) {
+                            const Params& params) {
+    QVariantList values;
+    for (const auto& param : params)
+        values << param.second;
     const QString file = fileNameOf(path);
     QString message;
 
@@ -170,22 +173,19 @@ QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_,
 
 int Connection::execute(const QString& sql, const Params& params) {
     QSqlQuery query(database());
-    QVariantList values;
     bool ok;
     if (params.empty()) {
         ok = query.exec(sql);
     } else {
         ok = query.prepare(sql);
         if (ok) {
-            for (const auto& [name, value] : params) {
+            for (const auto& [name, value] : params)
                 query.bindValue(name, value);
-                values << value;
-            }
             ok = query.exec();
         }
     }
     if (!ok)
-        throw DbError::fromEngine(path_, engineTextOf(query.lastError()), sql, values);
+        throw DbError::fromEngine(path_, engineTextOf(query.lastError()), sql, params);
     return query.numRowsAffected();
 }
 
@@ -229,6 +229,16 @@ Transaction::~Transaction() {
 void Transaction::commit() {
     connection_.execute(QStringLiteral("COMMIT"));
     open_ = false;
+}
+
+void Transaction::keepDone() noexcept {
+    if (!open_)
+        return;
+    open_ = false;
+    // After some failures (a full disk) the engine has already rolled the
+    // transaction back; COMMIT then fails and there is nothing to keep.
+    QSqlQuery query(connection_.database());
+    query.exec(QStringLiteral("COMMIT"));
 }
 
 void compactDatabase(const QString& source, const QString& destination) {

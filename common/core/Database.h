@@ -12,6 +12,10 @@
 // file opened through QtSql. Statements are SQLite's dialect; text values go
 // into statements through sqlQuote() or bound parameters, never raw.
 
+// Named parameters (":sxbm") and their values, bound in this order. A
+// statement with positional parameters ("?") has empty names, in order.
+using Params = std::vector<std::pair<QString, QVariant>>;
+
 // A failing database operation. The message is Chinese and names the file
 // or the value at fault where the engine's text allows; engineText() keeps
 // the engine's own words (they are also part of the message).
@@ -23,17 +27,14 @@ public:
     const QString& path() const noexcept { return path_; }
 
     // Explains an engine failure on the file `path` while running `sql`
-    // with the bound values `values`.
+    // with the bound parameters `params`.
     static DbError fromEngine(const QString& path, const QString& engineText, const QString& sql = QString(),
-                              const QVariantList& values = {});
+                              const Params& params = {});
 
 private:
     QString engineText_;
     QString path_;
 };
-
-// Named parameters (":sxbm") and their values, bound in this order.
-using Params = std::vector<std::pair<QString, QVariant>>;
 
 // The one quoting rule for text inside SQL: the text between single quotes,
 // each single quote doubled. sqlQuote("O'Neil") == "'O''Neil'".
@@ -83,6 +84,12 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
     void commit();
+
+    // Keeps the statements that succeeded before an error is reported:
+    // commits when the engine still holds the transaction and never throws,
+    // so the error being handled (a full disk, a refused row) is the one the
+    // user sees. Call it from a catch block before rethrowing.
+    void keepDone() noexcept;
 
 private:
     Connection& connection_;

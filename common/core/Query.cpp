@@ -60,17 +60,14 @@ template <typename F> auto Query::run(F&& body) {
     }
     QSqlQuery query(connection->database());
     query.setForwardOnly(true);
-    QVariantList values;
     bool ok;
     if (params_.empty()) {
         ok = query.exec(sql_);
     } else {
         ok = query.prepare(sql_);
         if (ok) {
-            for (const auto& [name, value] : params_) {
+            for (const auto& [name, value] : params_)
                 query.bindValue(name, value);
-                values << value;
-            }
             ok = query.exec();
         }
     }
@@ -78,7 +75,7 @@ template <typename F> auto Query::run(F&& body) {
         QString text = query.lastError().databaseText();
         if (text.isEmpty())
             text = query.lastError().driverText();
-        throw DbError::fromEngine(path_, text, sql_, values);
+        throw DbError::fromEngine(path_, text, sql_, params_);
     }
     return body(query);
 }
