@@ -186,8 +186,8 @@ const PREFECTURE_FIXES = new Map([
   ['4228', '恩施土家族苗族自治州'], // the row says 施土家族苗族自治州
 ]);
 
-// The older table's full name without its province, or null when it does
-// not start with the province's name.
+// The older table's full name of `code` without its province; stops with an
+// error when it does not start with a known spelling of the province.
 function withoutProvince(code, history) {
   const provCode = `${code.slice(0, 2)}0000`;
   if (!history.has(provCode)) throw new Error(`${code}: no province row ${provCode}`);
@@ -238,7 +238,7 @@ export function historicPrefectures(history) {
 // Counties directly under a province or under a placeholder have no city.
 // Some rows put the name of another prefecture of the province in front of
 // the county instead of their own ("海南省三亚市通什市" for 460001, directly
-// under the province; "山西省晋城市朔城区" for 140602 of 朔州市); that name is
+// under the province; "山西省晋城市怀仁县" for 140624 of 朔州市); that name is
 // dropped and returned as `fault`.
 export function splitHistoric(code, history, prefectures) {
   const rest = withoutProvince(code, history);
