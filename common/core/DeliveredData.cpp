@@ -46,7 +46,10 @@ void writeRegistrationDb(const QString& path) {
     Schema::createDatabase(path, Schema::registrationDatabaseStatements());
 }
 
-int writeNativePlaceDb(const QString& path, const QString& divisionsCsv) {
+namespace {
+
+// The rows of the committed division list: code, province, district.
+QList<QStringList> readDivisions(const QString& divisionsCsv) {
     QFile csv(divisionsCsv);
     if (!csv.open(QIODevice::ReadOnly | QIODevice::Text))
         throw DeskError(QStringLiteral("无法读取行政区划代码文件“%1”。").arg(divisionsCsv));
@@ -55,30 +58,51 @@ int writeNativePlaceDb(const QString& path, const QString& divisionsCsv) {
     const QStringList header = splitCsvLine(in.readLine());
     if (header != QStringList{QStringLiteral("code"), QStringLiteral("proName"), QStringLiteral("DistrictDesc")})
         throw DeskError(QStringLiteral("行政区划代码文件“%1”的表头不对。").arg(divisionsCsv));
+    QList<QStringList> rows;
+    int lineNumber = 1;
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        ++lineNumber;
+        if (line.trimmed().isEmpty())
+            continue;
+        QStringList f = splitCsvLine(line);
+        if (f.size() != 3)
+            throw DeskError(QStringLiteral("行政区划代码文件第 %1 行格式不对：%2").arg(lineNumber).arg(line));
+        rows << std::move(f);
+    }
+    return rows;
+}
 
+// Inserts the rows whose code 籍贯对照表 does not hold yet; returns how many.
+int insertMissingDivisions(const QString& path, const QList<QStringList>& rows) {
+    Connection connection(path);
+    Transaction transaction(connection);
+    int added = 0;
+    for (const QStringList& f : rows) {
+        added += connection.execute(
+            QStringLiteral("insert into 籍贯对照表(County_QuID,proName,DistrictDesc) select :c,:p,:d "
+                           "where not exists (select 1 from 籍贯对照表 where County_QuID=:c)"),
+            {{QStringLiteral(":c"), f[0]}, {QStringLiteral(":p"), f[1]}, {QStringLiteral(":d"), f[2]}});
+    }
+    transaction.commit();
+    return added;
+}
+
+} // namespace
+
+int writeNativePlaceDb(const QString& path, const QString& divisionsCsv) {
+    const QList<QStringList> rows = readDivisions(divisionsCsv);
     Schema::createDatabase(path, Schema::nativePlaceDatabaseStatements());
-    int rows = 0;
     try {
-        Connection connection(path);
-        Transaction transaction(connection);
-        while (!in.atEnd()) {
-            const QString line = in.readLine();
-            if (line.trimmed().isEmpty())
-                continue;
-            const QStringList f = splitCsvLine(line);
-            if (f.size() != 3)
-                throw DeskError(QStringLiteral("行政区划代码文件第 %1 行格式不对：%2").arg(rows + 2).arg(line));
-            connection.execute(
-                QStringLiteral("insert into 籍贯对照表(County_QuID,proName,DistrictDesc) values(:c,:p,:d)"),
-                {{QStringLiteral(":c"), f[0]}, {QStringLiteral(":p"), f[1]}, {QStringLiteral(":d"), f[2]}});
-            ++rows;
-        }
-        transaction.commit();
+        return insertMissingDivisions(path, rows);
     } catch (...) {
         QFile::remove(path);
         throw;
     }
-    return rows;
+}
+
+int addMissingNativePlaces(const QString& path, const QString& divisionsCsv) {
+    return insertMissingDivisions(path, readDivisions(divisionsCsv));
 }
 
 namespace {
@@ -108,8 +132,13 @@ void layOutRegistrationStation(const QString& folder, const QString& divisionsCs
     }
     const QString data = dir.filePath(QStringLiteral("data"));
     writeIfMissing(data + QStringLiteral("/CSBMK.mdb"), [](const QString& path) { writeRegistrationDb(path); });
-    writeIfMissing(data + QStringLiteral("/dmb.mdb"),
-                   [&](const QString& path) { writeNativePlaceDb(path, divisionsCsv); });
+    // A station laid out from an older list gets the codes added since; the
+    // rows it has are left as they are.
+    const QString nativePlaces = data + QStringLiteral("/dmb.mdb");
+    if (QFileInfo::exists(nativePlaces))
+        addMissingNativePlaces(nativePlaces, divisionsCsv);
+    else
+        writeIfMissing(nativePlaces, [&](const QString& path) { writeNativePlaceDb(path, divisionsCsv); });
 }
 
 // ------------------------------------------------------------ credit station

@@ -15,8 +15,14 @@ void writeRegistrationDb(const QString& path);
 // Returns the number of rows written.
 int writeNativePlaceDb(const QString& path, const QString& divisionsCsv);
 
+// Adds to an existing data/dmb.mdb the rows of the division list whose code
+// it does not hold; rows already there are kept as they are. Returns the
+// number of rows added.
+int addMissingNativePlaces(const QString& path, const QString& divisionsCsv);
+
 // Lays out a registration station folder: data/ with every delivered file
-// that is missing (existing files are never touched), photo/ and card/.
+// that is missing, photo/ and card/. Existing files are never replaced; an
+// existing dmb.mdb only gains the division codes it lacks.
 void layOutRegistrationStation(const QString& folder, const QString& divisionsCsv);
 
 // data/XFRDCJK.mdb: the credit database with its empty 学生表, in the

@@ -16,6 +16,7 @@ private slots:
     void registrationTables();
     void nativePlaces();
     void layingOutAgainKeepsExistingData();
+    void olderNativePlaceFileGainsMissingCodes();
     void csvLines();
 
 private:
@@ -57,7 +58,8 @@ void TestDeliveredData::nativePlaces() {
     q.setDatabasePath(station_ + QStringLiteral("/data/dmb.mdb"));
     q.setSql(QStringLiteral("select * from 籍贯对照表"));
     q.open();
-    QVERIFY2(q.recordCount() > 2800 && q.recordCount() < 3300, qPrintable(QString::number(q.recordCount())));
+    // Today's county codes and the older ones merged or renumbered since.
+    QVERIFY2(q.recordCount() > 3700 && q.recordCount() < 4300, qPrintable(QString::number(q.recordCount())));
     static const QRegularExpression sixDigits(QStringLiteral("^\\d{6}$"));
     for (; !q.eof(); q.next()) {
         QVERIFY(sixDigits.match(q.text(QStringLiteral("County_QuID"))).hasMatch());
@@ -69,6 +71,12 @@ void TestDeliveredData::nativePlaces() {
     QCOMPARE(q.text(QStringLiteral("proName")) + q.text(QStringLiteral("DistrictDesc")), QStringLiteral("江苏省南京市玄武区"));
     QVERIFY(q.locate(QStringLiteral("County_QuID"), QStringLiteral("110101")));
     QCOMPARE(q.text(QStringLiteral("proName")) + q.text(QStringLiteral("DistrictDesc")), QStringLiteral("北京市东城区"));
+
+    // One row per code: the lookup takes the first row, so a second one for
+    // the same code would be dead weight or, worse, hide a name.
+    q.setSql(QStringLiteral("select County_QuID from 籍贯对照表 group by County_QuID having count(*) > 1"));
+    q.open();
+    QVERIFY2(q.eof(), qPrintable(q.text(QStringLiteral("County_QuID"))));
 }
 
 void TestDeliveredData::layingOutAgainKeepsExistingData() {
@@ -84,6 +92,39 @@ void TestDeliveredData::layingOutAgainKeepsExistingData() {
     q.open();
     QCOMPARE(q.recordCount(), 1);
     QVERIFY(!QFileInfo::exists(db + QStringLiteral(".part")));
+}
+
+// A station whose dmb.mdb came from an older list (without the abolished
+// codes) gets them on the next lay-out; rows it already has stay as they are.
+void TestDeliveredData::olderNativePlaceFileGainsMissingCodes() {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("data/dmb.mdb"));
+    DeliveredData::layOutRegistrationStation(dir.path(), divisionsCsv());
+    const auto rowCount = [&] {
+        Query q;
+        q.setDatabasePath(db);
+        q.setSql(QStringLiteral("select * from 籍贯对照表"));
+        q.open();
+        return q.recordCount();
+    };
+    const int delivered = rowCount();
+    {
+        Connection c(db);
+        QCOMPARE(c.execute(QStringLiteral("delete from 籍贯对照表 where County_QuID in ('110103','320103')")), 2);
+        c.execute(QStringLiteral("update 籍贯对照表 set DistrictDesc='南京玄武' where County_QuID='320102'"));
+    }
+    DeliveredData::layOutRegistrationStation(dir.path(), divisionsCsv());
+    QCOMPARE(rowCount(), delivered);
+    Query q;
+    q.setDatabasePath(db);
+    q.setSql(QStringLiteral("select * from 籍贯对照表 where County_QuID in ('110103','320103','320102') "
+                            "order by County_QuID"));
+    q.open();
+    QStringList places;
+    for (; !q.eof(); q.next())
+        places << q.text(QStringLiteral("proName")) + q.text(QStringLiteral("DistrictDesc"));
+    QCOMPARE(places, (QStringList{"北京市崇文区", "江苏省南京玄武", "江苏省南京市白下区"}));
+    QCOMPARE(DeliveredData::addMissingNativePlaces(db, divisionsCsv()), 0);
 }
 
 void TestDeliveredData::csvLines() {
