@@ -1,10 +1,14 @@
 #include "CreditStation.h"
+#include "DeskError.h"
+#include "FileProtection.h"
+#include "StationFolder.h"
 #include "UnitDRSJ.h"
 #include "UnitMain.h"
 #include "UnitSJDC.h"
 #include "Unitsjdcbg.h"
 
 CreditStation::CreditStation() {
+    protectStationFiles();
     // The main window owns the others (they are its child windows).
     main_ = std::make_unique<TMainForm>(*this);
     MainForm = main_.get();
@@ -14,3 +18,16 @@ CreditStation::CreditStation() {
 }
 
 CreditStation::~CreditStation() = default;
+
+void CreditStation::protectStationFiles() {
+    // A station that ended while it had a file lifted (a crash, a power cut)
+    // left that file open to any tool; it is protected again now.
+    for (const QString& path : {StationFolder::creditDb(), StationFolder::nameTableDb()}) {
+        try {
+            FileProtection::protect(path);
+        } catch (const DeskError&) {
+            // A file on a read-only install stays as it is; the first action
+            // that lifts it reports the reason.
+        }
+    }
+}

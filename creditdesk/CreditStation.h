@@ -22,6 +22,10 @@ public:
     TFormSJDC* FormSJDC = nullptr;   // 学分数据导出
     Tsjdcbgfrm* sjdcbgfrm = nullptr; // 学分数据导出报告
 
+    // Puts the station's own files (credit database, name table) found in
+    // the plain form back into the protected form. Runs at start-up.
+    static void protectStationFiles();
+
 private:
     std::unique_ptr<TMainForm> main_;
 };

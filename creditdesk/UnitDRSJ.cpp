@@ -11,7 +11,7 @@
 #include <QDir>
 #include <QScopeGuard>
 #include <algorithm>
-#include <numeric>
+#include <utility>
 
 namespace {
 
@@ -97,44 +97,52 @@ void TFormDRSJ::Button1Click() {
 }
 
 void TFormDRSJ::import(const QString& source) {
-    // The whole source is read first, with its protection lifted only for
-    // the reading; a file handed in unprotected is left so.
+    // The whole source is read first. A file of ours is read from a private
+    // copy, so the user's file is never written (it may sit on a read-only
+    // medium, and a crash cannot leave it unprotected).
     SourceTable table;
+    const QString subName = importedColumns[0];
     if (FileProtection::formOf(source) == FileProtection::Form::Other && AccessFile::isAccessFile(source)) {
         table = readAccessSource(source);
+        // Jet sorted by the column's own type; so does this.
+        const int subColumn = columnIndex(table, subName, source);
+        std::stable_sort(table.rows.begin(), table.rows.end(),
+                         [subColumn](const QVector<QVariant>& a, const QVector<QVariant>& b) {
+                             return CreditRows::sourceKeyLess(a[subColumn], b[subColumn]);
+                         });
     } else {
-        FileProtection::Lift lifted(source, FileProtection::Lift::Restore::AsFound);
+        const FileProtection::PrivateCopy copy(source);
         ADOQuery1.close();
-        ADOQuery1.setDatabasePath(source);
-        ADOQuery1.setSql(QStringLiteral("select * from 学生表"));
+        ADOQuery1.setDatabasePath(copy.path());
+        // The source sorts by its own column type and collation (a numeric
+        // sub-number column gives 9, 10, 100); equal sub-numbers keep their
+        // stored order.
+        ADOQuery1.setSql(QStringLiteral("select * from 学生表 where 0"));
         ADOQuery1.open();
-        lifted.restore();
         table.columns = ADOQuery1.fieldNames();
+        columnIndex(table, subName, source);
+        ADOQuery1.close();
+        ADOQuery1.setSql(QStringLiteral("select * from 学生表 order by 学业水平测试副号 asc, rowid asc"));
+        try {
+            ADOQuery1.open();
+        } catch (const DbError&) {
+            // A table without row numbers (a view): the sub-number alone.
+            ADOQuery1.close();
+            ADOQuery1.setSql(QStringLiteral("select * from 学生表 order by 学业水平测试副号 asc"));
+            ADOQuery1.open();
+        }
         table.rows.reserve(ADOQuery1.recordCount());
         for (int i = 0; i < ADOQuery1.recordCount(); ++i)
             table.rows.append(ADOQuery1.row(i));
+        ADOQuery1.close(); // the copy goes with this block
     }
 
-    // Ascending sub-number order (no sub-number first); students with the
-    // same sub-number keep their stored order.
-    const int subColumn = columnIndex(table, importedColumns[0], source);
+    columnIndex(table, subName, source);
     if (table.rows.isEmpty())
         return;
     int columns[6];
     for (int c = 0; c < 6; ++c)
         columns[c] = columnIndex(table, importedColumns[c], source);
-    QVector<int> order(table.rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    QVector<QString> keys(table.rows.size());
-    for (int i = 0; i < table.rows.size(); ++i)
-        keys[i] = Query::textOf(table.rows[i][subColumn]);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const bool nullA = table.rows[a][subColumn].isNull();
-        const bool nullB = table.rows[b][subColumn].isNull();
-        if (nullA != nullB)
-            return nullA;
-        return keys[a] < keys[b];
-    });
 
     const QString database = StationFolder::creditDb();
     FileProtection::Lift lifted(database);
@@ -142,14 +150,9 @@ void TFormDRSJ::import(const QString& source) {
         Connection connection(database);
         Transaction transaction(connection);
         CreditInserter inserter(connection);
-        for (int i : order) {
-            const QVector<QVariant>& row = table.rows[i];
+        for (const QVector<QVariant>& row : std::as_const(table.rows)) {
             try {
-                inserter.insert(Query::textOf(row[columns[0]]), Query::textOf(row[columns[1]]),
-                                Query::textOf(row[columns[2]]),
-                                CreditRows::creditValue(row[columns[3]], false),
-                                CreditRows::creditValue(row[columns[4]], false),
-                                CreditRows::creditValue(row[columns[5]], false));
+                insertStudent(inserter, row, columns);
             } catch (...) {
                 transaction.keepDone(); // the students before the refused one stay imported
                 throw;
@@ -158,4 +161,30 @@ void TFormDRSJ::import(const QString& source) {
         transaction.commit();
     }
     lifted.restore();
+}
+
+void TFormDRSJ::insertStudent(CreditInserter& inserter, const QVector<QVariant>& row, const int* columns) {
+    const QString sub = Query::textOf(row[columns[0]]);
+    const QString name = Query::textOf(row[columns[1]]);
+    // Names the student the import stopped at.
+    const auto stoppedAt = [&](const QString& reason) {
+        return QStringLiteral("导入在学业水平测试副号为“%1”的学生“%2”处停止：%3").arg(sub, name, reason);
+    };
+    QVariant credits[3];
+    for (int c = 0; c < 3; ++c) {
+        const QVariant& stored = row[columns[3 + c]];
+        const CreditRows::ImportedCredit credit = CreditRows::importedCredit(stored);
+        if (credit.problem == CreditRows::ImportedCredit::NotANumber)
+            throw DbError(stoppedAt(QStringLiteral("%1“%2”不是数字。").arg(importedColumns[3 + c],
+                                                                         Query::textOf(stored))));
+        if (credit.problem == CreditRows::ImportedCredit::OutOfRange)
+            throw DbError(stoppedAt(QStringLiteral("%1“%2”超出了允许的范围（-32768 至 32767）。")
+                                        .arg(importedColumns[3 + c], Query::textOf(stored))));
+        credits[c] = credit.value;
+    }
+    try {
+        inserter.insert(sub, name, Query::textOf(row[columns[2]]), credits[0], credits[1], credits[2]);
+    } catch (const DbError& e) {
+        throw DbError(stoppedAt(e.message()), e.engineText(), e.path());
+    }
 }

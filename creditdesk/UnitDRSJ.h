@@ -2,6 +2,8 @@
 
 #include "Query.h"
 
+class CreditInserter;
+
 #include <QDialog>
 
 namespace Ui {
@@ -28,6 +30,8 @@ protected:
 
 private:
     void import(const QString& source);
+    // Inserts one source row; `columns` are the six imported columns' indexes.
+    void insertStudent(CreditInserter& inserter, const QVector<QVariant>& row, const int* columns);
 
     Ui::TFormDRSJ* ui;
 };

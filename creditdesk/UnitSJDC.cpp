@@ -1,5 +1,4 @@
 #include "UnitSJDC.h"
-#include "CreditRows.h"
 #include "CreditStation.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
@@ -12,11 +11,16 @@
 #include "Windows.h"
 #include "ui_UnitSJDC.h"
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSqlQuery>
+#include <cerrno>
+#include <limits>
+#include <signal.h>
 
 namespace {
 
@@ -27,25 +31,90 @@ QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-// A new, empty file beside `target` under a name of its own. The exchange
-// file is written there and only moved to the target when it is complete,
-// so an export that fails never leaves a partial file under the target name.
+// Temporary files of an export are named after their target and the
+// process that writes them: "<target>.<process id>.part" (earlier versions
+// wrote "<target>.part"). The exchange file is written there and only moved
+// to the target when it is complete, so an export that fails never leaves a
+// partial file under the target name.
+QString temporaryName(const QString& target) {
+    return target + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+}
+
+// Whether `file` is one of our temporary files that nobody writes any more:
+// written by this process or by one that has ended, and holding a database
+// (or nothing yet). Files of the same name pattern written by something else
+// (a download, another station's running export) are left alone.
+bool isOurLeftover(const QFileInfo& file, const QString& processId) {
+    if (!processId.isEmpty()) {
+        bool ok = false;
+        const qint64 pid = processId.toLongLong(&ok);
+        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+            return false;
+        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+        if (alive && pid != QCoreApplication::applicationPid())
+            return false;
+    }
+    if (file.size() == 0)
+        return true;
+    const FileProtection::Form form = FileProtection::formOf(file.absoluteFilePath());
+    return form == FileProtection::Form::Plain || form == FileProtection::Form::Protected;
+}
+
+// Removes the temporary files that an interrupted export to `target` left
+// beside it (with their journals).
+void removeLeftovers(const QString& target) {
+    const QFileInfo info(target);
+    static const QString pattern = QStringLiteral("^%1(?:\\.(\\d+))?\\.part$");
+    const QRegularExpression ours(pattern.arg(QRegularExpression::escape(info.fileName())));
+    const QDir folder = info.absoluteDir();
+    const QStringList candidates = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : candidates) {
+        const QRegularExpressionMatch match = ours.match(name);
+        const QFileInfo file(folder.filePath(name));
+        if (!match.hasMatch() || !isOurLeftover(file, match.captured(1)))
+            continue;
+        QFile::remove(file.absoluteFilePath() + QStringLiteral("-journal"));
+        QFile::remove(file.absoluteFilePath());
+    }
+}
+
+// A new, empty file beside `target`, after the leftovers of earlier exports
+// to the same target are gone.
 QString reserveTemporaryFile(const QString& target) {
     const QFileInfo info(target);
     if (!info.absoluteDir().exists())
         throw DeskError(QStringLiteral("文件夹“%1”不存在，无法导出。").arg(shown(info.absolutePath())));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            info.absoluteFilePath() +
-            (attempt == 0 ? QStringLiteral(".part") : QStringLiteral(".%1.part").arg(attempt));
-        QFile file(name);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return name;
-        if (!QFileInfo::exists(name))
-            throw DeskError(QStringLiteral("无法在文件夹“%1”中写入文件：%2")
-                                .arg(shown(info.absolutePath()), file.errorString()));
+    removeLeftovers(info.absoluteFilePath());
+    const QString name = temporaryName(info.absoluteFilePath());
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw DeskError(QStringLiteral("无法在文件夹“%1”中写入文件：%2")
+                            .arg(shown(info.absolutePath()), file.errorString()));
+    return name;
+}
+
+// The text columns of the exchange file with their widths.
+struct Width {
+    const char16_t* column;
+    int limit;
+};
+const Width exchangeWidths[] = {{u"学业水平测试副号", 14}, {u"姓名", 10}, {u"身份证号", 19}};
+
+// After a copy refused for a value too long for the exchange file: the
+// student and the value at fault, found in the credit database.
+QString tooLongForExchange(Connection& credit, const QString& where) {
+    for (const Width& width : exchangeWidths) {
+        const QString column = QString::fromUtf16(width.column);
+        QSqlQuery query(credit.database());
+        const QString sql = QStringLiteral("select 学业水平测试副号, 姓名, %1 ").arg(column) + where +
+                            QStringLiteral(" and length(%1) > %2 order by rowid limit 1").arg(column).arg(width.limit);
+        if (query.exec(sql) && query.next())
+            return QStringLiteral("学业水平测试副号为“%1”的学生“%2”的%3“%4”过长，交换文件中最多只能有 %5 "
+                                  "个字符，数据没有导出。")
+                .arg(query.value(0).toString(), query.value(1).toString(), column, query.value(2).toString())
+                .arg(width.limit);
     }
-    throw DeskError(QStringLiteral("无法在文件夹“%1”中写入文件。").arg(shown(info.absolutePath())));
+    return QString();
 }
 
 } // namespace
@@ -163,42 +232,32 @@ void TFormSJDC::writeExchangeFile(const QString& target, const QString& database
         QFile::remove(temporary);
         QFile::remove(temporary + QStringLiteral("-journal"));
     });
+    Connection(temporary).execute(exchangeTableStatement());
+    Windows::processPendingMessages();
+
+    // One statement copies the selected students in their stored order; the
+    // new file numbers them from 1 as they arrive.
+    ADOQuery2.close();
     {
-        Connection file(temporary);
-        file.execute(exchangeTableStatement());
-
-        ADOQuery2.close();
-        ADOQuery2.setDatabasePath(database);
-        ADOQuery2.setSql(QStringLiteral("select * ") + where);
-        ADOQuery2.open();
-        ProgramValues::ExportWhere = where;
-        ProgramValues::CreditDbPath = database;
-
-        const int subColumn = ADOQuery2.fieldIndex(QStringLiteral("学业水平测试副号"));
-        const int nameColumn = ADOQuery2.fieldIndex(QStringLiteral("姓名"));
-        const int idColumn = ADOQuery2.fieldIndex(QStringLiteral("身份证号"));
-        const int requiredColumn = ADOQuery2.fieldIndex(QStringLiteral("必修学分"));
-        const int electiveColumn = ADOQuery2.fieldIndex(QStringLiteral("选修学分"));
-        const int totalColumn = ADOQuery2.fieldIndex(QStringLiteral("总学分"));
-
-        Transaction transaction(file);
-        CreditInserter inserter(file);
-        QElapsedTimer sinceRepaint;
-        sinceRepaint.start();
-        for (int i = 0; i < ADOQuery2.recordCount(); ++i) {
-            const QVector<QVariant>& row = ADOQuery2.row(i);
-            inserter.insert(Query::textOf(row[subColumn]), Query::textOf(row[nameColumn]),
-                            Query::textOf(row[idColumn]), CreditRows::creditValue(row[requiredColumn], true),
-                            CreditRows::creditValue(row[electiveColumn], true),
-                            CreditRows::creditValue(row[totalColumn], true));
-            // Windows repaint while the copy runs.
-            if (sinceRepaint.elapsed() >= 20) {
-                Windows::processPendingMessages();
-                sinceRepaint.restart();
-            }
+        Connection credit(database);
+        credit.execute(QStringLiteral("ATTACH DATABASE :file AS 交换文件"),
+                       {{QStringLiteral(":file"), QFileInfo(temporary).absoluteFilePath()}});
+        const QString columns = QStringLiteral("学业水平测试副号,姓名,身份证号,必修学分,选修学分,总学分");
+        try {
+            Transaction transaction(credit);
+            credit.execute(QStringLiteral("insert into 交换文件.学生表(%1) select %1").arg(columns) + where +
+                           QStringLiteral(" order by rowid"));
+            transaction.commit();
+        } catch (const DbError& e) {
+            const QString culprit = tooLongForExchange(credit, where);
+            if (!culprit.isEmpty())
+                throw DbError(culprit, e.engineText(), temporary);
+            throw;
         }
-        transaction.commit();
+        credit.execute(QStringLiteral("DETACH DATABASE 交换文件"));
     }
+    ProgramValues::ExportWhere = where;
+    ProgramValues::CreditDbPath = database;
     Windows::processPendingMessages();
 
     // The exchange file is handed on in the protected form.

@@ -1,5 +1,6 @@
 #include "Unitsjdcbg.h"
 #include "BiffWriter.h"
+#include "DeskError.h"
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
@@ -8,8 +9,6 @@
 #include "ui_Unitsjdcbg.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QScopeGuard>
 
@@ -126,8 +125,9 @@ void Tsjdcbgfrm::exportList(const QString& fileName, const QString& rule) {
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     const QString target = folder + fileName;
-    if (QFileInfo::exists(target))
-        QFile::remove(target);
+    // The workbook is written beside the target and renamed over it once
+    // complete: an older list is replaced only by a complete new one.
+    QString reason;
     try {
         ADOC.close();
         ADOC.setDatabasePath(ProgramValues::CreditDbPath);
@@ -142,8 +142,13 @@ void Tsjdcbgfrm::exportList(const QString& fileName, const QString& rule) {
         Dialogs::current().messageBox(QStringLiteral("导出数据成功！\n数据存放在：") +
                                           QDir::toNativeSeparators(target),
                                       QStringLiteral("提示"), Dialogs::Icon::Information);
-    } catch (...) {
-        Dialogs::current().messageBox(QStringLiteral("导出数据失败！"), QStringLiteral("提示"),
-                                      Dialogs::Icon::Information);
+        return;
+    } catch (const DeskError& e) {
+        reason = e.message();
+    } catch (const std::exception& e) {
+        reason = QString::fromLocal8Bit(e.what());
     }
+    ADOC.close();
+    Dialogs::current().messageBox(QStringLiteral("导出数据失败！\n") + reason, QStringLiteral("提示"),
+                                  Dialogs::Icon::Information);
 }

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QTemporaryDir>
 #include <unistd.h>
 
 namespace FileProtection {
@@ -28,6 +31,26 @@ void writeMagic(const QString& path, const QByteArray& magic, const QString& act
     if (!written)
         throw DeskError(
             QStringLiteral("无法%1文件“%2”的保护：%3").arg(action, shown(path), file.errorString()));
+}
+
+// The files lifted by Lift holders of this process, by canonical path.
+struct Holders {
+    int count = 0;
+    bool protectAtEnd = false;
+};
+QMutex holdersMutex;
+QHash<QString, Holders>& liftedFiles() {
+    static QHash<QString, Holders> files;
+    return files;
+}
+
+// One name per file, however it is spelt (relative, through a link).
+QString keyOf(const QString& path) {
+    if (path.isEmpty())
+        return path;
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
 } // namespace
@@ -64,7 +87,23 @@ Form protect(const QString& path) {
     return form;
 }
 
-Lift::Lift(QString path, Restore restore) : path_(std::move(path)), restore_(restore), found_(lift(path_)) {}
+Lift::Lift(QString path, Restore restore) : path_(std::move(path)), key_(keyOf(path_)) {
+    const QMutexLocker lock(&holdersMutex);
+    auto it = liftedFiles().find(key_);
+    if (it != liftedFiles().end()) {
+        // Already lifted by an outer holder: nothing to write.
+        found_ = formOf(path_);
+        ++it->count;
+        it->protectAtEnd = it->protectAtEnd || (restore == Restore::Protected && found_ == Form::Plain);
+        return;
+    }
+    found_ = lift(path_); // throws before anything is registered
+    Holders holders;
+    holders.count = 1;
+    holders.protectAtEnd =
+        found_ == Form::Protected || (found_ == Form::Plain && restore == Restore::Protected);
+    liftedFiles().insert(key_, holders);
+}
 
 Lift::~Lift() {
     try {
@@ -78,9 +117,59 @@ void Lift::restore() {
     if (done_)
         return;
     done_ = true;
-    const bool ours = found_ == Form::Protected || (found_ == Form::Plain && restore_ == Restore::Protected);
-    if (ours)
+    bool protectNow = false;
+    {
+        const QMutexLocker lock(&holdersMutex);
+        auto it = liftedFiles().find(key_);
+        if (it == liftedFiles().end())
+            return;
+        if (--it->count > 0)
+            return; // an outer holder still works with the file
+        protectNow = it->protectAtEnd;
+        liftedFiles().erase(it);
+    }
+    if (protectNow)
         protect(path_);
+}
+
+int Lift::holders(const QString& path) {
+    const QMutexLocker lock(&holdersMutex);
+    return liftedFiles().value(keyOf(path)).count;
+}
+
+PrivateCopy::PrivateCopy(const QString& original) {
+    const QString shownName = shown(original);
+    if (original.isEmpty())
+        throw DeskError(QStringLiteral("没有指定数据库文件。"));
+    if (!QFileInfo(original).isFile())
+        throw DeskError(QStringLiteral("找不到数据库文件“%1”。").arg(shownName));
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/desk-copy-XXXXXX"));
+    if (!folder.isValid())
+        throw DeskError(QStringLiteral("无法为文件“%1”建立临时文件夹：%2").arg(shownName, folder.errorString()));
+    folder.setAutoRemove(false);
+    folder_ = folder.path();
+    try {
+        path_ = folder_ + QStringLiteral("/copy.mdb");
+        // A journal beside the original belongs to it: the copy sees the same data.
+        for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal")}) {
+            if (!suffix.isEmpty() && !QFileInfo::exists(original + suffix))
+                continue;
+            QFile source(original + suffix);
+            if (!source.copy(path_ + suffix))
+                throw DeskError(
+                    QStringLiteral("无法读取文件“%1”：%2").arg(shown(original + suffix), source.errorString()));
+            // The copy is ours, whatever the original's permissions.
+            QFile::setPermissions(path_ + suffix, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+        found_ = lift(path_);
+    } catch (...) {
+        QDir(folder_).removeRecursively();
+        throw;
+    }
+}
+
+PrivateCopy::~PrivateCopy() {
+    QDir(folder_).removeRecursively();
 }
 
 } // namespace FileProtection

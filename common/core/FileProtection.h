@@ -44,6 +44,13 @@ Form protect(const QString& path);
 // Keeps a file's protection lifted for its lifetime: lifts in the
 // constructor, restores in restore() or, at the latest, in the destructor,
 // so the protection comes back on every path, error paths included.
+//
+// Lifts nest within the process: holders are counted per file (by its
+// canonical path), and only the last holder to let go restores the
+// protection. An inner lift of a file that is already lifted writes nothing
+// and never protects the file under its outer holder. The file is protected
+// at the end when any holder took it as a station file (Restore::Protected),
+// or when it was found protected by the first holder.
 class Lift {
 public:
     enum class Restore {
@@ -60,14 +67,41 @@ public:
     // cannot be written. The destructor calls it and swallows its errors.
     void restore();
 
+    // The form the file was in when this holder lifted it (Plain for an
+    // inner holder of a file already lifted).
     Form found() const { return found_; }
     const QString& path() const { return path_; }
 
+    // How many holders keep `path` lifted right now in this process.
+    static int holders(const QString& path);
+
 private:
     QString path_;
-    Restore restore_;
+    QString key_;
     Form found_;
     bool done_ = false;
+};
+
+// A private, plain copy of a credit file handed in (an exchange file on a
+// stick, a share, a read-only medium): the file is copied into a temporary
+// folder of our own and the copy's protection is lifted. The original is
+// only read, never written, whatever happens to the process meanwhile. The
+// copy is removed with this object. Throws DeskError when the file cannot be
+// read or the copy cannot be made.
+class PrivateCopy {
+public:
+    explicit PrivateCopy(const QString& original);
+    ~PrivateCopy();
+    PrivateCopy(const PrivateCopy&) = delete;
+    PrivateCopy& operator=(const PrivateCopy&) = delete;
+
+    const QString& path() const { return path_; }
+    Form found() const { return found_; } // the form of the original
+
+private:
+    QString folder_;
+    QString path_;
+    Form found_;
 };
 
 } // namespace FileProtection

@@ -23,7 +23,7 @@
 //   Globals: BOF, CODEPAGE (1200 = UTF-16), WINDOW1, DATE1904, PRECISION,
 //            5 FONT, 15 style XF + 1 cell XF, STYLE (Normal), BOUNDSHEET8
 //            (absolute position of the sheet's BOF), SST (+ CONTINUE), EXTSST, EOF.
-//   Sheet:   BOF, WSBOOL, DIMENSIONS, LABELSST / NUMBER / BOOLERR cells in row
+//   Sheet:   BOF, WSBOOL, COLINFO (one per used column), DIMENSIONS, LABELSST / NUMBER / BOOLERR cells in row
 //            order, WINDOW2, EOF. (The window records follow the cell table.)
 //
 // The stream goes into an OLE2 compound file built by libgsf in memory, which
@@ -52,6 +52,7 @@ enum RecordType : quint16 {
     Continue = 0x003C,
     Date1904 = 0x0022,
     Window1 = 0x003D,
+    ColInfo = 0x007D,
     CodePage = 0x0042,
     WsBool = 0x0081,
     BoundSheet = 0x0085,
@@ -132,6 +133,59 @@ public:
 private:
     QByteArray data_;
 };
+
+// How wide a text shows, in characters of the sheet's digit width: one for
+// an ASCII character, two for any other (Chinese characters are full width,
+// as they count two bytes in GB18030; a character beyond the BMP counts once).
+int displayWidth(QStringView text) {
+    int width = 0;
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            ++width;
+        else if (!c.isLowSurrogate())
+            width += 2;
+    }
+    return width;
+}
+
+// The column widths (in 1/256 of a character) that show the longest text of
+// each column whole; 0 for a column without any text or number.
+QVector<int> columnWidths(const QStringList& header, const QVector<QVector<QVariant>>& rows) {
+    constexpr int kMinChars = 8;    // Excel's default column is about 8 characters wide
+    constexpr int kMaxChars = 255;  // the widest column Excel allows
+    QVector<int> longest(header.size(), -1);
+    const auto measure = [&](qsizetype column, int width) {
+        if (column >= longest.size())
+            longest.resize(column + 1, -1);
+        longest[column] = std::max(longest[column], width);
+    };
+    for (qsizetype c = 0; c < header.size(); ++c) {
+        if (!header.at(c).isEmpty())
+            measure(c, displayWidth(header.at(c)));
+    }
+    for (const QVector<QVariant>& row : rows) {
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            const QVariant& value = row.at(c);
+            if (!value.isValid() || value.isNull())
+                continue;
+            if (value.typeId() == QMetaType::QString) {
+                const QString& text = *static_cast<const QString*>(value.constData());
+                if (!text.isEmpty())
+                    measure(c, displayWidth(text));
+            } else if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
+                measure(c, int(QString::number(value.toDouble(), 'g', 11).size()));
+            } else {
+                measure(c, displayWidth(value.toString()));
+            }
+        }
+    }
+    QVector<int> widths(longest.size(), 0);
+    for (qsizetype c = 0; c < longest.size(); ++c) {
+        if (longest[c] >= 0)
+            widths[c] = std::clamp(longest[c] + 1, kMinChars, kMaxChars) * 256;
+    }
+    return widths;
+}
 
 // UTF-16 is needed only when some character lies beyond U+00FF.
 bool needsWideForm(QStringView text) {
@@ -314,12 +368,23 @@ void checkSheetName(const QString& path, const QString& name) {
 // then WINDOW2 and EOF.
 class Sheet {
 public:
-    Sheet(const QString& path, SharedStrings& strings, qsizetype expectedCells)
+    Sheet(const QString& path, SharedStrings& strings, qsizetype expectedCells, const QVector<int>& widths)
         : path_(path), strings_(strings) {
-        bytes.reserve(96 + expectedCells * 18);
+        bytes.reserve(96 + widths.size() * 16 + expectedCells * 18);
         bof(bytes, 0x0010);
         bytes.header(WsBool, 2);
         bytes.u16(0x04C1); // a worksheet with automatic page breaks and outline symbols
+        for (qsizetype c = 0; c < widths.size() && c < kMaxColumns; ++c) {
+            if (widths[c] <= 0)
+                continue;
+            bytes.header(ColInfo, 12);
+            bytes.u16(unsigned(c)); // first and last column
+            bytes.u16(unsigned(c));
+            bytes.u16(unsigned(widths[c]));
+            bytes.u16(kCellXf);
+            bytes.u16(0x0002); // width set on purpose, visible
+            bytes.u16(0);
+        }
         dimensionsAt_ = bytes.size() + 4;
         bytes.header(Dimensions, 14);
         bytes.zeros(14);
@@ -455,7 +520,7 @@ WorkbookStream workbookStream(const QString& path, const QString& sheetName, con
 
     const qsizetype expectedCells = (rows.size() + 1) * std::max<qsizetype>(header.size(), 1);
     SharedStrings strings;
-    Sheet sheet(path, strings, expectedCells);
+    Sheet sheet(path, strings, expectedCells, columnWidths(header, rows));
     for (qsizetype c = 0; c < header.size(); ++c)
         sheet.text(0, int(c), header.at(c));
     for (qsizetype r = 0; r < rows.size(); ++r) {

@@ -4,6 +4,7 @@
 #include "Query.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -23,6 +24,8 @@ private slots:
     void otherFilesAreNeverWritten();
     void liftRestoresOnEveryPath();
     void fileThatCannotBeWritten();
+    void nestedLiftsKeepTheFileLifted();
+    void privateCopyOfAReadOnlyFile();
 
 private:
     QByteArray bytes(const QString& path) {
@@ -142,6 +145,59 @@ void TestFileProtection::fileThatCannotBeWritten() {
     });
     QVERIFY_THROWS_EXCEPTION(DeskError, Lift lifted(db_));
     QCOMPARE(FileProtection::formOf(db_), Form::Protected);
+}
+
+void TestFileProtection::nestedLiftsKeepTheFileLifted() {
+    FileProtection::protect(db_);
+    {
+        Lift outer(db_, Lift::Restore::AsFound);
+        QCOMPARE(outer.found(), Form::Protected);
+        {
+            // Another spelling of the same file, as a station file: nothing
+            // is written, and letting go does not protect it under `outer`.
+            Lift inner(dir_.path() + QStringLiteral("/./") + QFileInfo(db_).fileName());
+            QCOMPARE(Lift::holders(db_), 2);
+        }
+        QCOMPARE(FileProtection::formOf(db_), Form::Plain);
+        QCOMPARE(rows(), 2);
+        Lift another(db_, Lift::Restore::AsFound);
+        outer.restore(); // early, while `another` still works with the file
+        QCOMPARE(FileProtection::formOf(db_), Form::Plain);
+    }
+    QCOMPARE(Lift::holders(db_), 0);
+    QCOMPARE(FileProtection::formOf(db_), Form::Protected);
+
+    // Found plain by a holder of files handed in, taken as a station file by
+    // an inner holder: protected at the end.
+    FileProtection::lift(db_);
+    {
+        Lift outer(db_, Lift::Restore::AsFound);
+        Lift inner(db_);
+    }
+    QCOMPARE(FileProtection::formOf(db_), Form::Protected);
+}
+
+void TestFileProtection::privateCopyOfAReadOnlyFile() {
+    FileProtection::protect(db_);
+    const QByteArray before = bytes(db_);
+    QFile::setPermissions(db_, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), db_}) == 0;
+    const auto unlock = qScopeGuard([&] {
+        if (immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), db_});
+        QFile::setPermissions(db_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    });
+    QString copied;
+    {
+        FileProtection::PrivateCopy copy(db_);
+        copied = copy.path();
+        QCOMPARE(copy.found(), Form::Protected);
+        QCOMPARE(FileProtection::formOf(copied), Form::Plain);
+        Connection(copied).execute(QStringLiteral("insert into t values('丙')")); // the copy is ours
+        QCOMPARE(bytes(db_), before);
+    }
+    QVERIFY(!QFile::exists(copied));
+    QVERIFY_THROWS_EXCEPTION(DeskError, FileProtection::PrivateCopy(dir_.filePath(QStringLiteral("无.mdb"))));
 }
 
 QTEST_GUILESS_MAIN(TestFileProtection)

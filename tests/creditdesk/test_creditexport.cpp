@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QLabel>
 #include <QPointer>
@@ -68,6 +69,8 @@ private slots:
     void reportCountsAndLists();
     void emptyExport();
     void excelExports();
+    void failedWorkbookKeepsTheOldOne();
+    void leftoversOfInterruptedExportsAreRemoved();
 
 private:
     // Runs one export as the user would; the report is closed once seen.
@@ -387,7 +390,9 @@ void TestCreditExport::excelExports() {
         QStringLiteral("folder:.::请选择导出数据存放文件夹::.:.::请选择导出数据存放文件夹::.");
     QCOMPARE(shown, (QStringList{folderShown, "box:提示:导出数据成功！\n数据存放在：" + failingFile,
                                  folderShown, "box:提示:导出数据成功！\n数据存放在：" + sumFile, folderShown,
-                                 folderShown, folderShown, "box:提示:导出数据失败！"}));
+                                 folderShown, folderShown, "box:提示:导出数据失败！\n" + shown.last().section('\n', 1)}));
+    // The reason follows on a line of its own.
+    QVERIFY2(shown.last().section('\n', 1).contains(QStringLiteral("无此文件夹")), qPrintable(shown.last()));
 
     const QJsonArray header{"学业水平测试号", "学业水平测试副号", "姓名",  "身份证号",
                             "必修学分",       "选修学分",         "总学分"};
@@ -405,6 +410,73 @@ void TestCreditExport::excelExports() {
     QCOMPARE(sumRows[0].toArray(), header);
     QCOMPARE(sumRows[1].toArray(),
              (QJsonArray{QJsonValue(), "09010100010003", "总分不符", "3", 120, 30, 144}));
+}
+
+void TestCreditExport::failedWorkbookKeepsTheOldOne() {
+    // A list the workbook cannot hold (a text longer than a cell takes): the
+    // earlier workbook stays as it was, and the reason is told.
+    const QString db = out_.filePath(QStringLiteral("长文本.mdb"));
+    Connection::createFile(db);
+    Connection(db).execute(QStringLiteral("create table 学生表(学业水平测试副号 text, 姓名 text, 必修学分 integer, "
+                                          "选修学分 integer, 总学分 integer)"));
+    Connection(db).execute(QStringLiteral("insert into 学生表 values('09010100010001', :n, 100, 20, 120)"),
+                           {{QStringLiteral(":n"), QString(40000, QChar(u'长'))}});
+    ProgramValues::CreditDbPath = db;
+    ProgramValues::ExportWhere = QStringLiteral(" from 学生表 where 1");
+    QTemporaryDir excel;
+    const QString file = excel.filePath(QStringLiteral("学分不合格数据.xls"));
+    QFile old(file);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an older list");
+    old.close();
+    dialogs_->folders << excel.path();
+    station_->sjdcbgfrm->BitBtn2Click();
+    const QStringList shown = dialogs_->texts(QStringLiteral("box"));
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown[0].startsWith(QStringLiteral("导出数据失败！\n")) && shown[0].contains(QStringLiteral("32767")),
+             qPrintable(shown[0]));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("an older list"));
+    QCOMPARE(QDir(excel.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(file).fileName()});
+}
+
+void TestCreditExport::leftoversOfInterruptedExportsAreRemoved() {
+    addStudents(StationFolder::creditDb(), boundaryStudents);
+    const QString target = out_.filePath(QStringLiteral("01010001学分数据.mdb"));
+    const auto database = [](const QString& path, bool protect) {
+        Connection::createFile(path);
+        if (protect)
+            FileProtection::protect(path);
+    };
+    const auto text = [](const QString& path, const QByteArray& content) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    };
+    // Ours, from exports that ended without cleaning up: an earlier
+    // version's name, a process that is gone (with its journal), an empty one.
+    database(target + QStringLiteral(".part"), true);
+    database(target + QStringLiteral(".2147483646.part"), false);
+    text(target + QStringLiteral(".2147483646.part-journal"), QByteArray(512, '\x01'));
+    text(target + QStringLiteral(".2147483645.part"), QByteArray());
+    // Not ours: another target, a running process, a file of another kind,
+    // a different name.
+    const QStringList kept{QStringLiteral("0101学分数据.mdb.part"), QStringLiteral("01010001学分数据.mdb.1.part"),
+                           QStringLiteral("01010001学分数据.mdb.2147483644.part"),
+                           QStringLiteral("01010001学分数据.mdb.notes.part")};
+    database(out_.filePath(kept[0]), true);
+    database(out_.filePath(kept[1]), true);
+    text(out_.filePath(kept[2]), "a download, not a database");
+    text(out_.filePath(kept[3]), "notes");
+
+    QVERIFY(runExport(3, "0101", "0001", target).shown);
+    QStringList expected = kept;
+    expected << QFileInfo(target).fileName();
+    expected.sort();
+    QStringList left = leftovers();
+    left.sort();
+    QCOMPARE(left, expected);
+    QCOMPARE(countRows(target, QStringLiteral("select * from 学生表")), 6);
 }
 
 QTEST_MAIN(TestCreditExport)

@@ -1,4 +1,5 @@
 #include "Controls.h"
+#include "CreditRows.h"
 #include "CreditStation.h"
 #include "CreditTesting.h"
 #include "Database.h"
@@ -9,6 +10,9 @@
 #include "UnitSJDC.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -40,6 +44,10 @@ private slots:
     void missingColumn_data();
     void missingColumn();
     void creditThatIsNoNumber();
+    void fractionalCreditsRoundHalfToEven();
+    void numericSubNumbersInTheirOwnOrder();
+    void accessSubNumberOrder();
+    void readOnlyProtectedSourceIsNeverWritten();
     void sourcesThatCannotBeRead();
     void genuineAccessFileWithoutStudentTable();
 
@@ -204,7 +212,9 @@ void TestCreditImport::creditThatIsNoNumber() {
     runImport(path);
     const QStringList errors = dialogs_->texts(QStringLiteral("error"));
     QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].contains(QStringLiteral("必修学分")), qPrintable(errors[0]));
+    // The student, the column and the value at fault.
+    for (const QString named : {"必修学分", "十二", "09010100010003", "丙"})
+        QVERIFY2(errors[0].contains(named), qPrintable(errors[0]));
     QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
     const auto rows = selectRows(StationFolder::creditDb(), imported);
     QCOMPARE(rows.size(), 2);
@@ -212,6 +222,77 @@ void TestCreditImport::creditThatIsNoNumber() {
     QCOMPARE(rows[1][4], QVariant(116LL));               // a number text becomes the number
     QVERIFY(rows[1][5].isNull());                        // an empty text is no credit
     QCOMPARE(FileProtection::formOf(path), Form::Plain); // handed in plain, left plain
+}
+
+void TestCreditImport::fractionalCreditsRoundHalfToEven() {
+    // Fractions in a file from elsewhere become whole credits, halves to the
+    // even neighbour, whether stored as numbers or as texts.
+    const QString path =
+        source(QStringLiteral("小数.mdb"),
+               {{"09010100010001", "甲", "1", 12.5, "13.5", 26.0},
+                {"09010100010002", "乙", "2", 115.4999, -0.5, 2.5},
+                {"09010100010003", "丙", "3", "116.5e0", " 27.5 ", 143.50001}},
+               false,
+               QStringLiteral("create table 学生表(学业水平测试副号 text, 姓名 text, 身份证号 text, "
+                              "必修学分 real, 选修学分 text, 总学分 real)"));
+    runImport(path);
+    QVERIFY2(dialogs_->texts(QStringLiteral("error")).isEmpty(),
+             qPrintable(dialogs_->texts(QStringLiteral("error")).join('\n')));
+    const auto rows = selectRows(StationFolder::creditDb(), imported);
+    QCOMPARE(rows.size(), 3);
+    const qlonglong expected[3][3] = {{12, 14, 26}, {115, 0, 2}, {116, 28, 144}};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(rows[r][4 + c], QVariant(expected[r][c]));
+    }
+}
+
+void TestCreditImport::numericSubNumbersInTheirOwnOrder() {
+    const QString path = source(QStringLiteral("数字副号.mdb"),
+                                {{"100", "丙", "3", 1, 1, 2}, {"9", "甲", "1", 1, 1, 2}, {"10", "乙", "2", 1, 1, 2}},
+                                true,
+                                QStringLiteral("create table 学生表(学业水平测试副号 integer, 姓名 text, 身份证号 text, "
+                                               "必修学分 integer, 选修学分 integer, 总学分 integer)"));
+    runImport(path);
+    const auto rows = selectRows(StationFolder::creditDb(), imported);
+    QStringList subs;
+    for (const auto& row : rows)
+        subs << row[1].toString();
+    QCOMPARE(subs, (QStringList{"9", "10", "100"}));
+}
+
+void TestCreditImport::accessSubNumberOrder() {
+    // A genuine Access file is sorted here, by the column's own type.
+    QVariantList keys{QStringLiteral("b"), 100, QVariant(), 9.5, QStringLiteral("A"), 10};
+    std::stable_sort(keys.begin(), keys.end(), CreditRows::sourceKeyLess);
+    QCOMPARE(keys, (QVariantList{QVariant(), 9.5, 10, 100, QStringLiteral("A"), QStringLiteral("b")}));
+}
+
+void TestCreditImport::readOnlyProtectedSourceIsNeverWritten() {
+    // An exchange file on a read-only medium: imported from a private copy,
+    // never written (not even lifted and put back).
+    const QString path = source(QStringLiteral("只读.mdb"),
+                                {{"09010100010002", "乙", "2", 116, 28, 144}, {"09010100010001", "甲", "1", {}, {}, {}}},
+                                true);
+    const QDateTime past(QDate(2020, 9, 1), QTime(8, 0));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(past, QFileDevice::FileModificationTime));
+    }
+    const QByteArray before = contentOf(path);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+    const auto unlock = qScopeGuard([&] {
+        if (immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    });
+    runImport(path);
+    QCOMPARE(dialogs_->texts(QStringLiteral("message")), QStringList{QStringLiteral("导入数据库成功！")});
+    QCOMPARE(students(), 2);
+    QCOMPARE(contentOf(path), before);
+    QCOMPARE(QFileInfo(path).lastModified(), past);
 }
 
 void TestCreditImport::sourcesThatCannotBeRead() {

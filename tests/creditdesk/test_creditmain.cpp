@@ -35,6 +35,7 @@ private slots:
     void clearing();
     void clearingThatFails();
     void deliveredFiles();
+    void stationFilesFoundPlainAreProtectedAtStartUp();
 
 private:
     void trigger(const char* item) { control<QAction>(station_->MainForm, item)->trigger(); }
@@ -219,6 +220,17 @@ void TestCreditMain::deliveredFiles() {
     const QString other = folder_->file(QStringLiteral("data/other.mdb"));
     QVERIFY_THROWS_EXCEPTION(DeskError, DeliveredData::writeNameTableDb(other, csv.fileName()));
     QVERIFY(!QFile::exists(other));
+}
+
+void TestCreditMain::stationFilesFoundPlainAreProtectedAtStartUp() {
+    // As a crash between lifting and restoring leaves them.
+    station_.reset();
+    const QString files[] = {StationFolder::creditDb(), StationFolder::nameTableDb()};
+    for (const QString& path : files)
+        FileProtection::lift(path);
+    station_ = std::make_unique<CreditStation>();
+    for (const QString& path : files)
+        QCOMPARE(FileProtection::formOf(path), Form::Protected);
 }
 
 QTEST_MAIN(TestCreditMain)

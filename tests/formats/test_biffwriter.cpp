@@ -92,6 +92,7 @@ private slots:
     void existingTargetIsReplaced();
     void nonFiniteNumbersBecomeErrorCells();
     void sixtyFiveThousandRowsAreQuick();
+    void columnsAreWideEnoughForTheirLongestText();
 
 private:
     QTemporaryDir dir_;
@@ -348,6 +349,33 @@ void TestBiffWriter::sixtyFiveThousandRowsAreQuick() {
 
     READ_WORKBOOK(book, target());
     compareRows(book.value("rows").toArray(), expectedRows(header, rows));
+}
+
+void TestBiffWriter::columnsAreWideEnoughForTheirLongestText() {
+    // ID numbers, long Chinese names, a column holding only a number, one
+    // holding nothing: every used column fits its longest text, in
+    // characters of the digit width (a Chinese character is two).
+    const QStringList header = {QStringLiteral("身份证号"), QStringLiteral("姓名"), QStringLiteral("x"),
+                                QString(), QStringLiteral("总学分")};
+    const Rows rows = {
+        {QStringLiteral("32010220000101123X"), QStringLiteral("欧阳娜娜娜娜"), qlonglong(1), QVariant(), 144.5},
+        {QStringLiteral("1"), QStringLiteral("\U00020000"), QVariant(), QString(), qlonglong(-1234567890)},
+    };
+    BiffWriter::writeWorkbook(target(), kSheet, header, rows);
+    READ_WORKBOOK(book, target());
+    compareRows(book.value("rows").toArray(), expectedRows(header, rows));
+    const QJsonArray cols = book.value("cols").toArray();
+    QVERIFY2(cols.size() >= 5, "no column widths");
+    const int longest[] = {18, 12, 1, -1, 11};
+    for (int c = 0; c < 5; ++c) {
+        if (longest[c] < 0) {
+            QVERIFY(cols.at(c).isNull());
+            continue;
+        }
+        const double width = cols.at(c).toDouble();
+        QVERIFY2(width >= longest[c] && width >= 8 && width <= longest[c] + 8,
+                 qPrintable(QStringLiteral("column %1 is %2 wide").arg(c).arg(width)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBiffWriter)

@@ -3,6 +3,7 @@
 // and prints what it found as one line of JSON:
 //   {"sheets": [sheet names],
 //    "rows": [[cells of the first sheet, row by row]],
+//    "cols": [width of each column of the first sheet in characters, null where none is set],
 //    "sst": {"count": n, "unique": n, "records": SST + CONTINUE records}}
 // Text cells are strings, numbers are numbers, empty cells are null, error
 // cells are {"error": "#NUM!"}. Rows run from A1 to the last used row and
@@ -174,7 +175,7 @@ if (sstParts.length > 0) {
 
 let workbook;
 try {
-    workbook = XLSX.read(bytes, { type: 'buffer', WTF: true, cellDates: false, cellNF: false });
+    workbook = XLSX.read(bytes, { type: 'buffer', WTF: true, cellDates: false, cellNF: false, cellStyles: true });
 } catch (e) {
     fail(`cannot parse ${path}: ${reason(e)}`);
 }
@@ -198,4 +199,12 @@ if (sheet && sheet['!ref']) {
     }
 }
 
-process.stdout.write(JSON.stringify({ sheets: workbook.SheetNames, rows, sst }) + '\n');
+const cols = [];
+if (sheet && sheet['!cols']) {
+    for (let c = 0; c < sheet['!cols'].length; ++c) {
+        const info = sheet['!cols'][c];
+        cols.push(info && typeof info.width === 'number' ? info.width : null);
+    }
+}
+
+process.stdout.write(JSON.stringify({ sheets: workbook.SheetNames, rows, cols, sst }) + '\n');
