@@ -79,7 +79,7 @@ void removeIfThere(const QString& path) {
 }
 
 // Cleanup after a failure: the failure being reported matters more.
-void tryRemove(const QString& path) noexcept {
+void tryRemove(const QString& path) {
     try {
         removeIfThere(path);
     } catch (const DeskError&) {

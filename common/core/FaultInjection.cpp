@@ -252,8 +252,8 @@ int FaultyFiles::create(const QString& path) {
 
 qint64 FaultyFiles::write(int fd, const char* data, qint64 size, const QString& path) {
     qint64 take = size;
-    if (faults.shortWrites && take > 1)
-        take = std::max<qint64>(1, take / 3);
+    if (faults.shortWrites && take > 4096)
+        take /= 2;
     const QString operation = QStringLiteral("write %1 %2").arg(QFileInfo(path).fileName()).arg(size);
     log << operation;
     if (count_++ == faults.crashAt) {

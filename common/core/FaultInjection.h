@@ -40,7 +40,7 @@ public:
 // What a FaultyFiles layer was told to do to the operations passing it.
 struct Faults {
     qint64 diskSpace = -1;   // bytes the disk still takes, then "disk full" (-1: no limit)
-    bool shortWrites = false; // every write takes only part of what it is given
+    bool shortWrites = false; // a write of more than 4 KiB takes only half
     bool failSync = false;   // fsync fails (an I/O error)
     bool failClose = false;  // close fails (an I/O error) after releasing the file
     QString refuseReplacing; // renaming onto a path ending in this is refused (EPERM)
