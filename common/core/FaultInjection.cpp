@@ -1,7 +1,7 @@
 #include "FaultInjection.h"
 
 #include <QFileInfo>
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
