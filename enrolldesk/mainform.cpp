@@ -1,4 +1,5 @@
 #include "mainform.h"
+#include "Compaction.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "Station.h"
@@ -119,37 +120,22 @@ void TFormMain::N6Click() {
 }
 
 void TFormMain::N15Click() {
-    const QString folder = StationFolder::dataFolder();
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList({QStringLiteral("*.mdb")},
-                                   QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                   QDir::Name);
-    if (entries.isEmpty())
-        return;
-    for (const QFileInfo& entry : entries) {
-        // Only files and folders, as the engine knows them; devices, pipes and
-        // sockets are passed over.
-        if (entry.isFile() || entry.isDir()) {
-            const QString name = entry.fileName();
-            const QString source = folder + name;
-            const QString temporary = QDir::current().absoluteFilePath(QStringLiteral("压缩") + name);
-            if (QFileInfo::exists(temporary))
-                QFile::remove(temporary);
-            compactDatabase(source, temporary);
-            const bool removed = QFile::remove(source);
-            if (!removed)
+    const Compaction::Summary summary = Compaction::compactFolder(
+        StationFolder::dataFolder(), QDir::currentPath(), [](const Compaction::FileResult& file) {
+            if (!file.restoredFrom.isEmpty()) {
+                QString text = QStringLiteral("数据库文件'%1'已损坏或丢失，已用上次压缩留下的完好副本'%2'恢复。")
+                                   .arg(file.name, QDir::toNativeSeparators(file.restoredFrom));
+                if (!file.damagedKept.isEmpty())
+                    text += QStringLiteral("损坏的文件另存为'%1'。").arg(QDir::toNativeSeparators(file.damagedKept));
+                Dialogs::current().messageBox(text, QStringLiteral("错误提示！"), Dialogs::Icon::Warning);
+            }
+            if (file.outcome == Compaction::Outcome::NotReplaced)
                 Dialogs::current().messageBox(
-                    QStringLiteral("数据库文件'%1'无法删除，请仔细检查此文件属性").arg(name),
+                    QStringLiteral("数据库文件'%1'无法删除，请仔细检查此文件属性").arg(file.name),
                     QStringLiteral("错误提示！"), Dialogs::Icon::None);
-            // With the source still there the rename fails and the compacted
-            // copy stays under its temporary name.
-            const bool renamed = QFile::rename(temporary, source);
-            if (removed && !renamed)
-                Dialogs::current().messageBox(
-                    QStringLiteral("压缩后的数据库文件'%1'无法放回数据文件夹，它保存在：%2").arg(name, temporary),
-                    QStringLiteral("错误提示！"), Dialogs::Icon::None);
-        }
-        Windows::processPendingMessages();
-    }
-    Dialogs::current().message(QStringLiteral("成功压缩数据库!"));
+            Windows::processPendingMessages();
+        });
+    // Success only when every file was compacted; an empty folder says nothing.
+    if (summary.allCompacted())
+        Dialogs::current().message(QStringLiteral("成功压缩数据库!"));
 }

@@ -42,6 +42,16 @@ QString unquote(const QString& value) {
     return value;
 }
 
+const QByteArray utf8Bom("\xEF\xBB\xBF");
+const QByteArray gb18030Signature("\x84\x31\x95\x33"); // U+FEFF in GB18030
+
+// Whether non-ASCII bytes would be taken for UTF-8 text when read back.
+bool readsAsUtf8(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    return !utf8.hasError() && text.size() != bytes.size();
+}
+
 } // namespace
 
 Profile::Profile(QString path) : path_(std::move(path)) {}
@@ -52,20 +62,17 @@ Profile::Content Profile::load() const {
     if (!file.open(QIODevice::ReadOnly))
         return content;
     QByteArray bytes = file.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        bytes.remove(0, 3);
-        content.utf8 = true;
+    if (bytes.startsWith(utf8Bom)) {
+        bytes.remove(0, utf8Bom.size());
+        content.utf8 = content.signature = true;
+    } else if (bytes.startsWith(gb18030Signature)) {
+        bytes.remove(0, gb18030Signature.size());
+        content.signature = true;
     }
     QString text;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString asUtf8 = utf8.decode(bytes);
-    if (!utf8.hasError() && (content.utf8 || bytes.size() != asUtf8.size())) {
-        // Valid UTF-8 with non-ASCII text: a file written on this platform.
-        content.utf8 = true;
-        text = asUtf8;
-    } else {
-        text = Gb18030::decode(bytes);
-    }
+    if (!content.utf8 && !content.signature && readsAsUtf8(bytes))
+        content.utf8 = true; // valid UTF-8 with non-ASCII text: a file written on this platform
+    text = content.utf8 ? QString::fromUtf8(bytes) : Gb18030::decode(bytes);
     content.crlf = text.contains(QLatin1String("\r\n")) || !text.contains(QLatin1Char('\n'));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     content.lines = text.split(QLatin1Char('\n'));
@@ -137,7 +144,16 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
 
     const QString eol = content.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     const QString text = lines.join(eol) + eol;
-    const QByteArray bytes = content.utf8 ? text.toUtf8() : Gb18030::encode(text);
+    QByteArray bytes;
+    if (content.utf8) {
+        bytes = text.toUtf8();
+        if (content.signature)
+            bytes.prepend(utf8Bom);
+    } else {
+        bytes = Gb18030::encode(text);
+        if (content.signature || readsAsUtf8(bytes))
+            bytes.prepend(gb18030Signature);
+    }
 
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())

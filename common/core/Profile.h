@@ -25,10 +25,15 @@ public:
     void writeInteger(const QString& section, const QString& key, int value);
 
 private:
+    // The file is written back in the encoding it was read in: UTF-8 (with
+    // its byte-order mark if it had one) or GB18030. A new file, or one of
+    // plain ASCII, is GB18030. GB18030 text that would also read as UTF-8
+    // starts with the GB18030 signature (84 31 95 33, U+FEFF).
     struct Content {
         QStringList lines;
         bool crlf = true;
         bool utf8 = false;
+        bool signature = false; // a UTF-8 byte-order mark or the GB18030 signature
     };
     Content load() const;
 

@@ -16,6 +16,8 @@ private slots:
     void writingKeepsEverythingElse();
     void writingCreatesFileAndSection();
     void readsAWindowsFile();
+    void keepsTheEncodingItWasReadIn_data();
+    void keepsTheEncodingItWasReadIn();
     void writeFailureIsReported();
 
 private:
@@ -101,6 +103,40 @@ void TestProfile::readsAWindowsFile() {
     QCOMPARE(p.readString(QStringLiteral("学校"), QStringLiteral("名称"), QString()), QStringLiteral("第一中学"));
     p.writeString(QStringLiteral("学校"), QStringLiteral("代码"), QStringLiteral("0002"));
     QCOMPARE(read(), Gb18030::encode(QStringLiteral("[学校]\r\n名称=第一中学\r\n代码=0002\r\n")));
+}
+
+void TestProfile::keepsTheEncodingItWasReadIn_data() {
+    // "专业" in GB18030 (D7 A8 D2 B5) is also valid UTF-8 ("רҵ").
+    const QByteArray gbSignature("\x84\x31\x95\x33");
+    const QByteArray bom("\xEF\xBB\xBF");
+    const QString before = QStringLiteral("[READER]\r\nPORT=USB\r\n");
+    const QString after = before + QStringLiteral("TYPE=专业\r\n");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("new file") << QByteArray() << gbSignature + Gb18030::encode(QStringLiteral("[READER]\r\nTYPE=专业\r\n"));
+    QTest::newRow("ascii") << before.toLatin1() << gbSignature + Gb18030::encode(after);
+    QTest::newRow("gb18030 with signature") << gbSignature + before.toLatin1() << gbSignature + Gb18030::encode(after);
+    QTest::newRow("gb18030") << Gb18030::encode(QStringLiteral("; 第一中学\r\n") + before)
+                             << Gb18030::encode(QStringLiteral("; 第一中学\r\n") + after);
+    QTest::newRow("utf-8") << (QStringLiteral("; 第一中学\r\n") + before).toUtf8()
+                           << (QStringLiteral("; 第一中学\r\n") + after).toUtf8();
+    QTest::newRow("utf-8 with bom") << bom + before.toLatin1() << bom + after.toUtf8();
+}
+
+void TestProfile::keepsTheEncodingItWasReadIn() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, written);
+    if (!file.isEmpty())
+        write(file);
+    Profile p(path_);
+    p.writeString(QStringLiteral("READER"), QStringLiteral("TYPE"), QStringLiteral("专业"));
+    QCOMPARE(read(), written);
+    QCOMPARE(p.readString(QStringLiteral("reader"), QStringLiteral("TYPE"), QString()), QStringLiteral("专业"));
+    QCOMPARE(p.readString(QStringLiteral("reader"), QStringLiteral("port"), QString()),
+             file.isEmpty() ? QString() : QStringLiteral("USB"));
+    // Written again, the file stays as it is.
+    p.writeString(QStringLiteral("READER"), QStringLiteral("TYPE"), QStringLiteral("专业"));
+    QCOMPARE(read(), written);
 }
 
 void TestProfile::writeFailureIsReported() {

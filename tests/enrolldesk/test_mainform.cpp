@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "FaultInjection.h"
 #include "FakeDialogs.h"
 #include "Query.h"
 #include "Station.h"
@@ -11,10 +12,17 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QtTest>
 #include <memory>
-#include <unistd.h>
+
+namespace {
+
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -30,6 +38,7 @@ private slots:
     void compactionKeepsEveryDatabase();
     void compactionStopsAtAFileItCannotRead();
     void compactionOfAFileThatCannotBeDeleted();
+    void compactionRestoresFromTheCopyACrashLeft();
 
 private:
     int count(const QString& sql);
@@ -46,6 +55,9 @@ void TestMainForm::init() {
     station_ = std::make_unique<TempStation>();
     dialogs_ = std::make_unique<FakeDialogs>();
     windows_ = std::make_unique<EnrollStation>();
+    QDir cwd(cwd_.path());
+    for (const QString& f : cwd.entryList(QDir::Files))
+        cwd.remove(f); // copies an earlier case left
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(cwd_.path()); // compaction works in the current folder
 }
@@ -210,29 +222,49 @@ void TestMainForm::compactionStopsAtAFileItCannotRead() {
 }
 
 void TestMainForm::compactionOfAFileThatCannotBeDeleted() {
+    // The data file cannot be replaced (read-only, immutable): as root and
+    // as any user, the file layer refuses it.
     fill();
-    const QString db = StationFolder::registrationDb();
-    bool locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), db}) == 0;
-    if (!locked && geteuid() != 0) {
-        QFile::setPermissions(StationFolder::dataFolder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        locked = true;
-    }
-    if (!locked)
-        QSKIP("cannot make a file undeletable here");
+    const QByteArray before = contentOf(StationFolder::registrationDb());
+    FaultInjection::FaultyFiles files;
+    files.faults.refuseReplacing = QStringLiteral("/CSBMK.mdb");
     windows_->FormMain->N15->trigger();
-    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), db});
-    QFile::setPermissions(StationFolder::dataFolder(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     const QStringList boxes = dialogs_->texts(QStringLiteral("box"));
     QCOMPARE(boxes, QStringList{QStringLiteral("数据库文件'CSBMK.mdb'无法删除，请仔细检查此文件属性")});
     QCOMPARE(dialogs_->shown.at(0).caption, QStringLiteral("错误提示！"));
-    // The compacted copy stays in the current folder; the next file was
-    // still compacted and the command reports success.
+    // The data file is as it was, the compacted copy stays in the current
+    // folder, the next file was still compacted, and nothing claims success.
+    QCOMPARE(contentOf(StationFolder::registrationDb()), before);
     QVERIFY(isSqliteFile(cwd_.filePath(QStringLiteral("压缩CSBMK.mdb"))));
     QVERIFY(!QFile::exists(cwd_.filePath(QStringLiteral("压缩dmb.mdb"))));
+    QVERIFY(files.log.contains(QStringLiteral("rename dmb.mdb.压缩中 dmb.mdb")));
+    QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
+    QCOMPARE(count(QStringLiteral("select count(*) as n from 学生表")), 1);
+}
+
+void TestMainForm::compactionRestoresFromTheCopyACrashLeft() {
+    // A crash while an earlier run moved the copy back left the data file
+    // cut short; the intact compacted copy must not be deleted.
+    fill();
+    const QString db = StationFolder::registrationDb();
+    const QByteArray whole = contentOf(db);
+    QVERIFY(QFile::copy(db, cwd_.filePath(QStringLiteral("压缩CSBMK.mdb"))));
+    QFile cut(db);
+    QVERIFY(cut.open(QIODevice::ReadWrite));
+    QVERIFY(cut.resize(whole.size() / 2));
+    cut.close();
+
+    windows_->FormMain->N15->trigger();
+    QVERIFY(dialogs_->texts(QStringLiteral("error")).isEmpty());
+    const QStringList boxes = dialogs_->texts(QStringLiteral("box"));
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes[0].startsWith(QStringLiteral("数据库文件'CSBMK.mdb'已损坏或丢失，已用上次压缩留下的完好副本")));
     QCOMPARE(dialogs_->texts(QStringLiteral("message")), QStringList{QStringLiteral("成功压缩数据库!")});
     QCOMPARE(count(QStringLiteral("select count(*) as n from 学生表")), 1);
+    QCOMPARE(count(QStringLiteral("select count(*) as n from 补考表")), 1);
+    QCOMPARE(contentOf(db + QStringLiteral(".损坏")).size(), whole.size() / 2); // kept, not deleted
+    QVERIFY(QDir(cwd_.path()).entryList(QDir::Files).isEmpty());
 }
 
 QTEST_MAIN(TestMainForm)

@@ -1,0 +1,144 @@
+#include "FileOps.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+FileOps realOps;
+FileOps* installed = nullptr;
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+QString reasonOf(int code) {
+    switch (code) {
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
+    case EDQUOT:
+        return QStringLiteral("磁盘配额已用完");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有权限");
+    case EROFS:
+        return QStringLiteral("磁盘是只读的");
+    case EIO:
+        return QStringLiteral("磁盘读写错误");
+    case EEXIST:
+        return QStringLiteral("文件已存在");
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
+}
+
+} // namespace
+
+FileError::FileError(const QString& message, int code, QString path)
+    : DeskError(message), code_(code), path_(std::move(path)) {}
+
+bool FileError::isRefusal() const noexcept { return code_ == EACCES || code_ == EPERM || code_ == EROFS; }
+
+FileError FileError::fromErrno(const QString& action, const QString& path, int code) {
+    return FileError(QStringLiteral("%1文件“%2”时出错：%3。").arg(action, QDir::toNativeSeparators(path), reasonOf(code)),
+                     code, path);
+}
+
+int FileOps::create(const QString& path) {
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw FileError::fromErrno(QStringLiteral("创建"), path, errno);
+    return fd;
+}
+
+qint64 FileOps::write(int fd, const char* data, qint64 size, const QString& path) {
+    for (;;) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n > 0)
+            return n;
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A write that takes nothing is a full disk as well.
+        throw FileError::fromErrno(QStringLiteral("写入"), path, n == 0 ? ENOSPC : errno);
+    }
+}
+
+void FileOps::sync(int fd, const QString& path) {
+    if (::fsync(fd) != 0)
+        throw FileError::fromErrno(QStringLiteral("写入"), path, errno);
+}
+
+void FileOps::close(int fd, const QString& path) {
+    // The descriptor is gone after close() whatever it returns; never retry.
+    if (::close(fd) != 0 && errno != EINTR)
+        throw FileError::fromErrno(QStringLiteral("关闭"), path, errno);
+}
+
+void FileOps::rename(const QString& from, const QString& to) {
+    if (::rename(native(from).constData(), native(to).constData()) != 0)
+        throw FileError::fromErrno(QStringLiteral("替换"), to, errno);
+}
+
+void FileOps::remove(const QString& path) {
+    if (::unlink(native(path).constData()) != 0)
+        throw FileError::fromErrno(QStringLiteral("删除"), path, errno);
+}
+
+void FileOps::syncFolder(const QString& folder) {
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError::fromErrno(QStringLiteral("写入"), folder, errno);
+    const int result = ::fsync(fd);
+    const int code = errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder at all; that is no failure.
+    if (result != 0 && code != EINVAL && code != ENOTSUP)
+        throw FileError::fromErrno(QStringLiteral("写入"), folder, code);
+}
+
+FileOps& FileOps::current() { return installed ? *installed : realOps; }
+
+void FileOps::install(FileOps* ops) { installed = ops; }
+
+void copyFileDurably(const QString& from, const QString& to) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(QDir::toNativeSeparators(from), in.errorString()),
+                        EIO, from);
+    FileOps& ops = FileOps::current();
+    const int fd = ops.create(to);
+    bool open = true;
+    try {
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const qint64 got = in.read(buffer.data(), buffer.size());
+            if (got < 0)
+                throw FileError(
+                    QStringLiteral("无法读取文件“%1”：%2").arg(QDir::toNativeSeparators(from), in.errorString()), EIO,
+                    from);
+            if (got == 0)
+                break;
+            for (qint64 done = 0; done < got;)
+                done += ops.write(fd, buffer.constData() + done, got - done, to);
+        }
+        ops.sync(fd, to);
+        open = false;
+        ops.close(fd, to);
+    } catch (const DeskError&) {
+        if (open) {
+            try {
+                ops.close(fd, to);
+            } catch (const DeskError&) {
+            }
+        }
+        try {
+            ops.remove(to);
+        } catch (const DeskError&) {
+        }
+        throw;
+    }
+}
