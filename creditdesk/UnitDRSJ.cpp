@@ -53,8 +53,8 @@ SourceTable readAccessSource(const QString& path) {
 
 } // namespace
 
-TFormDRSJ::TFormDRSJ(QWidget* parent) : QDialog(parent), ui(new Ui::TFormDRSJ) {
-    ui->setupUi(this);
+TFormDRSJ::TFormDRSJ(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormDRSJ) {
+    setupUi(ui);
     setFixedSize(370, 157);
     connectHandler(ui->Button2, &QPushButton::clicked, this, &TFormDRSJ::Button2Click);
     connectHandler(ui->Button1, &QPushButton::clicked, this, &TFormDRSJ::Button1Click);
@@ -62,11 +62,6 @@ TFormDRSJ::TFormDRSJ(QWidget* parent) : QDialog(parent), ui(new Ui::TFormDRSJ) {
 
 TFormDRSJ::~TFormDRSJ() {
     delete ui;
-}
-
-void TFormDRSJ::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    ErrorBoundary::run([this] { FormShow(); });
 }
 
 void TFormDRSJ::FormShow() {

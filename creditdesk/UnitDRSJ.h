@@ -1,10 +1,9 @@
 #pragma once
 
+#include "DeskDialog.h"
 #include "Query.h"
 
 class CreditInserter;
-
-#include <QDialog>
 
 namespace Ui {
 class TFormDRSJ;
@@ -13,20 +12,17 @@ class TFormDRSJ;
 // Copies the students of a credit exchange file into the credit database.
 // The source is a file written by a credit station's export (protected or
 // not) or a genuine Access file with the same 学生表.
-class TFormDRSJ : public QDialog {
+class TFormDRSJ : public DeskDialog {
     Q_OBJECT
 public:
     explicit TFormDRSJ(QWidget* parent = nullptr);
     ~TFormDRSJ() override;
 
-    void FormShow();
+    void FormShow() override;
     void Button2Click(); // 数据库位置
     void Button1Click(); // 开始导入数据
 
     Query ADOQuery1; // reads the source (an exchange file of ours)
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void import(const QString& source);

@@ -120,8 +120,8 @@ QString tooLongForExchange(Connection& credit, const QString& where) {
 } // namespace
 
 TFormSJDC::TFormSJDC(CreditStation& station, QWidget* parent)
-    : QDialog(parent), station_(station), ui(new Ui::TFormSJDC) {
-    ui->setupUi(this);
+    : DeskDialog(parent), station_(station), ui(new Ui::TFormSJDC) {
+    setupUi(ui);
     setFixedSize(265, 186);
     connectHandler(ui->Button1, &QPushButton::clicked, this, &TFormSJDC::Button1Click);
 }
@@ -136,11 +136,6 @@ QString TFormSJDC::exchangeTableStatement() {
         QStringLiteral(
             " (序号 Counter PRIMARY KEY, 学业水平测试副号 VarChar(14), 姓名 VarChar(10), 身份证号 VarChar "
             "(19),必修学分 SmallInt NULL,选修学分 SmallInt NULL,总学分 SmallInt NULL)"));
-}
-
-void TFormSJDC::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    ErrorBoundary::run([this] { FormShow(); });
 }
 
 void TFormSJDC::FormShow() {

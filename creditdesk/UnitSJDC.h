@@ -1,8 +1,7 @@
 #pragma once
 
+#include "DeskDialog.h"
 #include "Query.h"
-
-#include <QDialog>
 
 class CreditStation;
 
@@ -12,22 +11,19 @@ class TFormSJDC;
 
 // Writes the students of a city, a county or a school, with their credits,
 // into a new credit exchange file, then shows the check report.
-class TFormSJDC : public QDialog {
+class TFormSJDC : public DeskDialog {
     Q_OBJECT
 public:
     TFormSJDC(CreditStation& station, QWidget* parent = nullptr);
     ~TFormSJDC() override;
 
-    void FormShow();
+    void FormShow() override;
     void Button1Click(); // 数据导出
 
     // The layout of the credit exchange file.
     static QString exchangeTableStatement();
 
     Query ADOQuery2; // reads the credit database
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     // Writes the students selected by " select * " + `where` into a new

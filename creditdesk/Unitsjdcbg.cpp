@@ -30,8 +30,8 @@ void makeList(DbGrid* grid, DataSource* source) {
 
 } // namespace
 
-Tsjdcbgfrm::Tsjdcbgfrm(QWidget* parent) : QDialog(parent), ui(new Ui::Tsjdcbgfrm) {
-    ui->setupUi(this);
+Tsjdcbgfrm::Tsjdcbgfrm(QWidget* parent) : DeskDialog(parent), ui(new Ui::Tsjdcbgfrm) {
+    setupUi(ui);
     setFixedSize(583, 309);
     for (QLabel* label : {ui->Label1, ui->lzsj, ui->lbhg, ui->lbdy})
         paintRed(label);
@@ -55,11 +55,6 @@ QString Tsjdcbgfrm::failingRule() {
 
 QString Tsjdcbgfrm::inconsistentRule() {
     return QStringLiteral(" and (必修学分+选修学分<>总学分)");
-}
-
-void Tsjdcbgfrm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    ErrorBoundary::run([this] { FormShow(); });
 }
 
 int Tsjdcbgfrm::getct(const QString& path, const QString& sql) {

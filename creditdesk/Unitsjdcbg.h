@@ -1,8 +1,7 @@
 #pragma once
 
+#include "DeskDialog.h"
 #include "Query.h"
-
-#include <QDialog>
 
 class DataSource;
 
@@ -13,7 +12,7 @@ class Tsjdcbgfrm;
 // The check report shown at the end of every export: how many students were
 // exported, which of them fail the credit rules, whose total is not the sum
 // of their credits; each list can be written to an Excel workbook.
-class Tsjdcbgfrm : public QDialog {
+class Tsjdcbgfrm : public DeskDialog {
     Q_OBJECT
 public:
     explicit Tsjdcbgfrm(QWidget* parent = nullptr);
@@ -31,7 +30,7 @@ public:
     void txbhg(const QString& path, const QString& sql);
     void txbdy(const QString& path, const QString& sql);
 
-    void FormShow();
+    void FormShow() override;
     void BitBtn1Click(); // 确定
     void BitBtn2Click(); // the failing list to Excel
     void BitBtn3Click(); // the inconsistent list to Excel
@@ -40,9 +39,6 @@ public:
     Query adoqbhg;   // failing students
     Query adoqbdy;   // inconsistent students
     Query ADOC;      // the Excel exports
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void exportList(const QString& fileName, const QString& rule);

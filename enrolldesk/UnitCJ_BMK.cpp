@@ -5,28 +5,20 @@
 #include "Text.h"
 #include "ui_UnitCJ_BMK.h"
 
-#include <QShowEvent>
-
 namespace {
 const QString countyLevel = QStringLiteral("县级库");
 const QString schoolLevel = QStringLiteral("校级库");
 const QString fileSuffix = QStringLiteral("学业水平测试报名库.mdb");
 } // namespace
 
-TFormCJ_BMK::TFormCJ_BMK(QWidget* parent) : QDialog(parent), ui(new Ui::TFormCJ_BMK) {
-    ui->setupUi(this);
+TFormCJ_BMK::TFormCJ_BMK(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormCJ_BMK) {
+    setupUi(ui);
     connectHandler(ui->ComboBox1, &QComboBox::activated, this, &TFormCJ_BMK::ComboBox1Select);
     connectHandler(ui->Button1, &QPushButton::clicked, this, &TFormCJ_BMK::Button1Click);
     FormShow(); // the window starts as it is shown
 }
 
 TFormCJ_BMK::~TFormCJ_BMK() { delete ui; }
-
-void TFormCJ_BMK::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ErrorBoundary::run([this] { FormShow(); });
-}
 
 void TFormCJ_BMK::FormShow() {
     ui->ComboBox1->setCurrentText(countyLevel);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "DeskDialog.h"
 #include "Query.h"
 
-#include <QDialog>
 #include <memory>
 
 namespace Ui {
@@ -11,20 +11,17 @@ class TFormCJ_BMK;
 
 // Creates a new, empty registration file for a county or a school in the
 // data folder, with the early, shorter layout of 学生表.
-class TFormCJ_BMK : public QDialog {
+class TFormCJ_BMK : public DeskDialog {
     Q_OBJECT
 public:
     explicit TFormCJ_BMK(QWidget* parent = nullptr);
     ~TFormCJ_BMK() override;
 
-    void FormShow();
+    void FormShow() override;
     void ComboBox1Select();
     void Button1Click(); // 创建
 
     Query ADOQuery1;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     Ui::TFormCJ_BMK* ui;

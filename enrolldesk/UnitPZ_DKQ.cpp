@@ -5,10 +5,8 @@
 #include "StationFolder.h"
 #include "ui_UnitPZ_DKQ.h"
 
-#include <QShowEvent>
-
-TFormPZ_DKQ::TFormPZ_DKQ(QWidget* parent) : QDialog(parent), ui(new Ui::TFormPZ_DKQ) {
-    ui->setupUi(this);
+TFormPZ_DKQ::TFormPZ_DKQ(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormPZ_DKQ) {
+    setupUi(ui);
     ui->ComboBox1->setCurrentText(QStringLiteral("COM1"));
     ui->ComboBox2->setCurrentText(QStringLiteral("9600"));
     connectHandler(ui->CheckBox1, &QCheckBox::clicked, this, &TFormPZ_DKQ::CheckBox1Click);
@@ -17,12 +15,6 @@ TFormPZ_DKQ::TFormPZ_DKQ(QWidget* parent) : QDialog(parent), ui(new Ui::TFormPZ_
 }
 
 TFormPZ_DKQ::~TFormPZ_DKQ() { delete ui; }
-
-void TFormPZ_DKQ::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ErrorBoundary::run([this] { FormShow(); });
-}
 
 void TFormPZ_DKQ::enablePortChoice(bool enabled) {
     ui->Label1->setEnabled(enabled);

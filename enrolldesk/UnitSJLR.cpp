@@ -11,7 +11,6 @@
 #include "ui_UnitSJLR.h"
 
 #include <QLineEdit>
-#include <QShowEvent>
 #include <QThread>
 #include <QTimer>
 
@@ -42,8 +41,8 @@ void onUserChange(QComboBox* box, Receiver* receiver, Handler handler) {
 
 } // namespace
 
-TFormSJLR::TFormSJLR(QWidget* parent) : QDialog(parent), ui(new Ui::TFormSJLR) {
-    ui->setupUi(this);
+TFormSJLR::TFormSJLR(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormSJLR) {
+    setupUi(ui);
     ui->ComboBox1->setCurrentText(QStringLiteral("男"));
     ui->ComboBox2->setCurrentText(QString());
     ui->ComboBox3->setCurrentText(QString());
@@ -106,12 +105,6 @@ void TFormSJLR::connectFocusRules() {
     moveWhenFilled(ui->Edit39, 4, ui->Edit40);
     moveOnEnter(ui->Edit41, ui->Edit43);
     moveOnEnter(ui->Edit43, ui->Button5);
-}
-
-void TFormSJLR::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ErrorBoundary::run([this] { FormShow(); });
 }
 
 void TFormSJLR::FormShow() {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "DeskDialog.h"
 #include "IdCardReader.h"
 #include "Query.h"
 
-#include <QDialog>
 #include <QVector>
 #include <functional>
 #include <memory>
@@ -17,13 +17,13 @@ class QTimer;
 
 // The entry window: students are registered one by one (page "报名 数据录入")
 // and sequence numbers are reserved per class (page "学业水平测试顺序号设置").
-class TFormSJLR : public QDialog {
+class TFormSJLR : public DeskDialog {
     Q_OBJECT
 public:
     explicit TFormSJLR(QWidget* parent = nullptr);
     ~TFormSJLR() override;
 
-    void FormShow();
+    void FormShow() override;
 
     // Entry page
     void Button1Click();    // 保存
@@ -68,9 +68,6 @@ public:
     // The eighteen ID boxes and the twelve phone boxes, left to right.
     const QVector<QLineEdit*>& idBoxes() const { return idBoxes_; }
     const QVector<QLineEdit*>& phoneBoxes() const { return phoneBoxes_; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void connectFocusRules();
