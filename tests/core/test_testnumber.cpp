@@ -13,6 +13,7 @@ private slots:
     void derivedParts_data();
     void derivedParts();
     void sqlExpressionsAgreeWithTheProgram();
+    void sqlExpressionsIgnoreAsciiCase();
 };
 
 void TestTestNumber::compose_data() {
@@ -104,6 +105,40 @@ void TestTestNumber::sqlExpressionsAgreeWithTheProgram() {
         QCOMPARE(q.text(QStringLiteral("county")), countyCode(n));
         QCOMPARE(q.text(QStringLiteral("city")), cityCode(n));
         QCOMPARE(q.text(QStringLiteral("seq")), sequenceNumber(n));
+    }
+}
+
+// Over a column that compares exactly, the expressions still compare codes
+// without regard to ASCII case.
+void TestTestNumber::sqlExpressionsIgnoreAsciiCase() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.mdb"));
+    Connection::createFile(path);
+    Connection c(path);
+    c.execute(QStringLiteral("create table t(n text collate binary)"));
+    c.execute(QStringLiteral("insert into t values('09ab01cd02100x1')"));
+    using namespace TestNumber;
+    const QString n = QStringLiteral("n");
+    const std::pair<QString, QString> lookups[] = {
+        {Sql::unitCode(n), QStringLiteral("AB01CD02")},   {Sql::countyCode(n), QStringLiteral("aB01")},
+        {Sql::cityCode(n), QStringLiteral("Ab")},         {Sql::sequenceNumber(n), QStringLiteral("00X1")},
+        {Sql::subNumber(n), QStringLiteral("09AB01CD0200X1")},
+    };
+    for (const auto& [expression, value] : lookups) {
+        Query q(c);
+        q.setSql(QStringLiteral("select count(*) as k from t where %1=:v").arg(expression));
+        q.setParam(QStringLiteral(":v"), value);
+        q.open();
+        QVERIFY2(q.integer(QStringLiteral("k")) == 1, qPrintable(expression));
+        // Only ASCII letters fold.
+        q.setSql(QStringLiteral("select count(*) as k from t where %1=:v").arg(expression));
+        QString wide = value;
+        for (QChar& ch : wide)
+            if (ch.isLetter())
+                ch = QChar(0xFF21 + (ch.toUpper().unicode() - u'A')); // full-width Latin letter
+        q.setParam(QStringLiteral(":v"), wide);
+        q.open();
+        QCOMPARE(q.integer(QStringLiteral("k")), 0LL);
     }
 }
 
