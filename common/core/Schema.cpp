@@ -31,10 +31,10 @@ QStringList splitTopLevel(const QString& text) {
 
 QString quoteName(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
 
-// A range is written as two comparisons, so that the engine's message for a
-// value out of range states the range (it shortens "col BETWEEN ..." to the
-// column's name). Text columns compare without regard to ASCII case, as codes always have
-// ("a001" finds "A001"); other letters compare exactly.
+// Text columns compare without regard to ASCII case, as codes always have
+// ("a001" finds "A001"); other letters compare exactly. A range is written
+// as two comparisons, so that the engine's message for a value out of range
+// states the range (it shortens "col BETWEEN ..." to the column's name).
 QString translateColumn(const QString& definition) {
     static const QRegularExpression columnRe(QString::fromUtf8(R"(^(\S+)\s+(.+)$)"));
     const auto m = columnRe.match(definition);

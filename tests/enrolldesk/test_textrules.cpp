@@ -20,6 +20,7 @@ private slots:
     void codesTypedInEitherCaseMatch();
     void classMustBeAWholeNumber();
     void blankReservedNumbersAreSkipped();
+    void refusedSaveNamesTheValueAtFault();
 
 private:
     void setText(const char* name, const QString& text) { edit(w_.get(), name)->setText(text); }
@@ -144,6 +145,28 @@ void TestTextRules::blankReservedNumbersAreSkipped() {
     save(QStringLiteral("王五"));
     QCOMPARE(text("Edit4"), QStringLiteral("0006")); // the end of the list: kept
     QCOMPARE(dialogs_->texts(QStringLiteral("message")), QStringList{QStringLiteral("2班报名结束，请重新选择班级！")});
+}
+
+void TestTextRules::refusedSaveNamesTheValueAtFault() {
+    setText("Edit1", QStringLiteral("09"));
+    setText("Edit2", QStringLiteral("0101"));
+    setText("Edit3", QStringLiteral("0002"));
+    setText("Edit4", QStringLiteral("0001"));
+    combo(w_.get(), "ComboBox4")->setCurrentText(QStringLiteral("1"));
+    // An 11-character name, saved with a longer test number before it.
+    save(QStringLiteral("欧阳张三李四王五赵六钱"));
+    QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].startsWith(QStringLiteral("字段“姓名”的值“欧阳张三李四王五赵六钱”过长，最多只能有 10 个字符。")),
+             qPrintable(errors[0]));
+
+    // A NUL pasted into the name.
+    dialogs_->clear();
+    save(QStringLiteral("张") + QChar(u'\0') + QStringLiteral("三"));
+    errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("含有无法保存的字符")), qPrintable(errors[0]));
+    QCOMPARE(count(QStringLiteral("select count(*) as n from 学生表")), 0);
 }
 
 QTEST_MAIN(TestTextRules)
