@@ -145,9 +145,11 @@ void TFormSJDC::Button1Click() {
     const QString sub = QStringLiteral("学业水平测试副号");
     QString where;
     if (!school.isEmpty())
-        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::unitCode(sub)) + sqlQuote(county + school);
+        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::unitCode(sub)) +
+                sqlQuote(county + school);
     else if (!county.isEmpty())
-        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::countyCode(sub)) + sqlQuote(county);
+        where =
+            QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::countyCode(sub)) + sqlQuote(county);
     else
         where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::cityCode(sub)) + sqlQuote(city);
 

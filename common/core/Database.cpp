@@ -37,11 +37,13 @@ QString engineTextOf(const QSqlError& error) {
 struct Token {
     enum Kind { Word, Name, String, Number, Parameter, Symbol };
     Kind kind;
-    QString text; // strings and quoted names unquoted; parameters as written
+    QString text;  // strings and quoted names unquoted; parameters as written
     int index = 0; // parameters: the engine's 1-based number
 };
 
-bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 bool isWordChar(QChar c) {
     const char16_t lower = c.unicode() | 0x20;
@@ -135,7 +137,9 @@ bool isWord(const Token& t, const char* word) {
 bool isSymbol(const Token& t, const char* symbol) {
     return t.kind == Token::Symbol && t.text == QLatin1String(symbol);
 }
-bool isName(const Token& t) { return t.kind == Token::Word || t.kind == Token::Name; }
+bool isName(const Token& t) {
+    return t.kind == Token::Word || t.kind == Token::Name;
+}
 bool isValue(const Token& t) {
     return t.kind == Token::String || t.kind == Token::Number || t.kind == Token::Parameter;
 }
@@ -326,7 +330,8 @@ QString shownValue(const QString& text) {
 }
 
 DbError unstorableText(const QString& text, const QString& field) {
-    const QString problem = QStringLiteral("含有无法保存的字符（空字符或残缺的字符），请删除这些字符后重试。");
+    const QString problem =
+        QStringLiteral("含有无法保存的字符（空字符或残缺的字符），请删除这些字符后重试。");
     if (field.isEmpty())
         return DbError(QStringLiteral("输入的值“%1”").arg(shownValue(text)) + problem);
     return DbError(QStringLiteral("字段“%1”的值“%2”").arg(field, shownValue(text)) + problem);
@@ -338,7 +343,8 @@ const QRegularExpression& integerPattern() {
 }
 
 const QRegularExpression& numberPattern() {
-    static const QRegularExpression re(QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    static const QRegularExpression re(
+        QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
     return re;
 }
 
@@ -391,7 +397,8 @@ QString wrongTypeMessage(const QString& column, const QString& engineType, const
     if (columnType.compare(QLatin1String("REAL"), Qt::CaseInsensitive) == 0) {
         for (const auto& value : values) {
             if (value && !numberPattern().match(value->toString().trimmed()).hasMatch())
-                return QStringLiteral("字段“%1”的值“%2”不是有效的数字。").arg(column, shownValue(value->toString()));
+                return QStringLiteral("字段“%1”的值“%2”不是有效的数字。")
+                    .arg(column, shownValue(value->toString()));
         }
         return QStringLiteral("字段“%1”只能存入数值。").arg(column);
     }
@@ -432,7 +439,8 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
     static const QRegularExpression outOfRange(QString::fromUtf8(
         R"re(CHECK constraint failed: "?([^"\s]+)"? >= (-?\d+) AND "?[^"\s]+"? <= (-?\d+))re"));
     // Files made before the range was spelt out: the engine names the column only.
-    static const QRegularExpression outOfOldRange(QString::fromUtf8(R"re(CHECK constraint failed: "?([^"\s()]+)"?$)re"));
+    static const QRegularExpression outOfOldRange(
+        QString::fromUtf8(R"re(CHECK constraint failed: "?([^"\s()]+)"?$)re"));
     static const QRegularExpression wrongType(QString::fromUtf8(R"(cannot store (\w+) value in (\w+) column (\S+))"));
     static const QRegularExpression noTable(QString::fromUtf8(R"(no such table: (\S+))"));
     static const QRegularExpression noColumn(QString::fromUtf8(R"(no such column: (\S+))"));
@@ -453,13 +461,15 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
                       : QStringLiteral("字段“%1”的值“%2”过长，最多只能有 %3 个字符。")
                             .arg(column, shownValue(culprit))
                             .arg(limit);
-    } else if ((m = outOfRange.match(engineText)).hasMatch() || (m = outOfOldRange.match(engineText)).hasMatch()) {
+    } else if ((m = outOfRange.match(engineText)).hasMatch() ||
+               (m = outOfOldRange.match(engineText)).hasMatch()) {
         const QString column = m.captured(1);
         const bool rangeKnown = m.lastCapturedIndex() == 3;
         // Without the range, the wider of the integer columns is tried first.
         const std::vector<std::pair<double, double>> ranges =
-            rangeKnown ? std::vector<std::pair<double, double>>{{m.captured(2).toDouble(), m.captured(3).toDouble()}}
-                       : std::vector<std::pair<double, double>>{{-2147483648.0, 2147483647.0}, {-32768.0, 32767.0}};
+            rangeKnown
+                ? std::vector<std::pair<double, double>>{{m.captured(2).toDouble(), m.captured(3).toDouble()}}
+                : std::vector<std::pair<double, double>>{{-2147483648.0, 2147483647.0}, {-32768.0, 32767.0}};
         const std::vector<std::optional<QVariant>> values = storedValues(column);
         QString culprit;
         for (const auto& [low, high] : ranges) {
@@ -474,10 +484,11 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
             if (!culprit.isEmpty())
                 break;
         }
-        const QString range = rangeKnown ? QStringLiteral("（%1 至 %2）").arg(m.captured(2), m.captured(3)) : QString();
-        message = culprit.isEmpty()
-                      ? QStringLiteral("字段“%1”的值超出了允许的范围%2。").arg(column, range)
-                      : QStringLiteral("字段“%1”的值“%2”超出了允许的范围%3。").arg(column, shownValue(culprit), range);
+        const QString range =
+            rangeKnown ? QStringLiteral("（%1 至 %2）").arg(m.captured(2), m.captured(3)) : QString();
+        message = culprit.isEmpty() ? QStringLiteral("字段“%1”的值超出了允许的范围%2。").arg(column, range)
+                                    : QStringLiteral("字段“%1”的值“%2”超出了允许的范围%3。")
+                                          .arg(column, shownValue(culprit), range);
     } else if ((m = wrongType.match(engineText)).hasMatch()) {
         // The engine names the column as table.column.
         const QString qualified = m.captured(3);
@@ -499,7 +510,8 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
         message = QStringLiteral("数据库文件“%1”中没有表“%2”。").arg(file, m.captured(1));
     } else if (hasUnstorableCharacter(sql)) {
         // A NUL ends the statement early; half a surrogate pair garbles it.
-        message = QStringLiteral("数据库语句含有无法保存的字符（空字符或残缺的字符），请删除这些字符后重试。");
+        message =
+            QStringLiteral("数据库语句含有无法保存的字符（空字符或残缺的字符），请删除这些字符后重试。");
     } else if ((m = noColumn.match(engineText)).hasMatch()) {
         message = QStringLiteral("无法识别的字段或数值“%1”。").arg(m.captured(1));
     } else if (engineText.contains(QLatin1String("syntax error")) ||

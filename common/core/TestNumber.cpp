@@ -39,9 +39,15 @@ namespace Sql {
 QString subNumber(const QString& column) {
     return QStringLiteral("(substr(%1,1,10)||substr(%1,-4)) COLLATE NOCASE").arg(column);
 }
-QString unitCode(const QString& column) { return QStringLiteral("substr(%1,3,8) COLLATE NOCASE").arg(column); }
-QString countyCode(const QString& column) { return QStringLiteral("substr(%1,3,4) COLLATE NOCASE").arg(column); }
-QString cityCode(const QString& column) { return QStringLiteral("substr(%1,3,2) COLLATE NOCASE").arg(column); }
+QString unitCode(const QString& column) {
+    return QStringLiteral("substr(%1,3,8) COLLATE NOCASE").arg(column);
+}
+QString countyCode(const QString& column) {
+    return QStringLiteral("substr(%1,3,4) COLLATE NOCASE").arg(column);
+}
+QString cityCode(const QString& column) {
+    return QStringLiteral("substr(%1,3,2) COLLATE NOCASE").arg(column);
+}
 QString sequenceNumber(const QString& column) {
     return QStringLiteral("substr(%1,-4) COLLATE NOCASE").arg(column);
 }
