@@ -6,6 +6,7 @@
 #include "ProgramValues.h"
 #include "Schema.h"
 #include "StationFolder.h"
+#include "TestNumber.h"
 #include "Text.h"
 #include "Unitsjdcbg.h"
 #include "Windows.h"
@@ -208,11 +209,13 @@ void TFormSJDC::Button1Click() {
     const QString sub = QStringLiteral("学业水平测试副号");
     QString where;
     if (!school.isEmpty())
-        where = QStringLiteral(" from 学生表 where substr(%1,3,8)=").arg(sub) + sqlQuote(county + school);
+        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::unitCode(sub)) +
+                sqlQuote(county + school);
     else if (!county.isEmpty())
-        where = QStringLiteral(" from 学生表 where substr(%1,3,4)=").arg(sub) + sqlQuote(county);
+        where =
+            QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::countyCode(sub)) + sqlQuote(county);
     else
-        where = QStringLiteral(" from 学生表 where substr(%1,3,2)=").arg(sub) + sqlQuote(city);
+        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::cityCode(sub)) + sqlQuote(city);
 
     // The credit database stays open to the check report until it is closed.
     FileProtection::Lift lifted(database);

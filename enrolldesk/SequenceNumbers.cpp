@@ -16,7 +16,7 @@ void openClassList(Query& list, const QString& database, const QString& county, 
     list.close();
     list.setDatabasePath(database);
     list.setSql(QStringLiteral("select * from 顺序号 where 县区代码=:xqdm and 学校代码=:xxdm and 班级=") +
-                sqlNumber(classText, classField) + QStringLiteral(" order by 顺序号 asc"));
+                sqlInteger(classText, classField) + QStringLiteral(" order by 顺序号 asc"));
     list.setParam(QStringLiteral(":xqdm"), county);
     list.setParam(QStringLiteral(":xxdm"), school);
     list.open();
@@ -37,6 +37,8 @@ QString firstFree(Query& list, Query& used, const QString& database, const QStri
     QString found;
     for (list.first(); !list.eof(); list.next()) {
         const QString number = Text::trimmed(list.text(numberField));
+        if (number.isEmpty())
+            continue; // a blank row entered through the grid reserves nothing
         used.setParam(QStringLiteral(":sxbm"), county + school);
         used.setParam(QStringLiteral(":sxh"), number);
         used.open();
@@ -52,8 +54,16 @@ QString firstFree(Query& list, Query& used, const QString& database, const QStri
 QString nextAfter(Query& list, const QString& database, const QString& county, const QString& school,
                   const QString& classText, const QString& saved) {
     openClassList(list, database, county, school, classText);
-    list.locate(numberField, saved, Query::Match::Prefix);
+    // Blank rows (entered through the grid) reserve nothing: the list is
+    // read as if they were not there.
+    const auto skipBlanks = [&list] {
+        while (!list.eof() && Text::trimmed(list.text(numberField)).isEmpty())
+            list.next();
+    };
+    if (!list.locate(numberField, saved, Query::Match::Prefix))
+        skipBlanks();
     list.next();
+    skipBlanks();
     if (list.eof())
         return QString();
     return Text::trimmed(list.text(numberField));
@@ -77,7 +87,7 @@ int reserve(const QString& database, const QString& county, const QString& schoo
             long long start, long long end) {
     if (end < start)
         return 0;
-    const QString cls = sqlNumber(classText, classField);
+    const QString cls = sqlInteger(classText, classField);
     Connection connection(database);
     Transaction transaction(connection);
     int stored = 0;

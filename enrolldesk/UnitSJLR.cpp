@@ -252,7 +252,7 @@ void TFormSJLR::Button1Click() {
         QLatin1Char(',') + sqlQuote(gender) + QLatin1Char(',') + sqlQuote(Text::trimmed(ui->Edit24->text())) +
         QLatin1Char(',') + sqlQuote(Text::trimmed(ui->Edit25->text())) + QLatin1Char(',') +
         sqlQuote(joinedTrimmed(phoneBoxes_)) + QLatin1Char(',') + sqlQuote(Text::trimmed(ui->Edit27->text())) +
-        QLatin1Char(',') + sqlNumber(Text::trimmed(ui->ComboBox4->currentText()), QStringLiteral("班级")) +
+        QLatin1Char(',') + sqlInteger(Text::trimmed(ui->ComboBox4->currentText()), QStringLiteral("班级")) +
         QLatin1Char(',') + sqlQuote(Text::trimmed(ui->Edit42->text())) + QLatin1Char(')'));
     ADOQuery1.execute();
 
@@ -342,7 +342,7 @@ void TFormSJLR::ComboBox2Change() {
     ADOQuery5.close();
     ADOQuery5.setDatabasePath(StationFolder::registrationDb());
     ADOQuery5.setSql(QStringLiteral("select rowid, * from 顺序号 where 班级=") +
-                     sqlNumber(Text::trimmed(ui->ComboBox2->currentText()), QStringLiteral("班级")) +
+                     sqlInteger(Text::trimmed(ui->ComboBox2->currentText()), QStringLiteral("班级")) +
                      QStringLiteral(" order by 顺序号 asc"));
     ADOQuery5.open();
     DataSource2->reload();

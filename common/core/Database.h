@@ -38,13 +38,30 @@ private:
 
 // The one quoting rule for text inside SQL: the text between single quotes,
 // each single quote doubled. sqlQuote("O'Neil") == "'O''Neil'".
-QString sqlQuote(const QString& text);
+// Text no database file can keep (see hasUnstorableCharacter) throws
+// DbError, naming `field` when it is given.
+QString sqlQuote(const QString& text, const QString& field = QString());
 
-// A number written into SQL without quotes (a class, a credit). The text
+// A number written into SQL without quotes (a credit, a score). The text
 // is checked to be a plain decimal number first, so that no typed text can
 // change a statement; anything else throws DbError naming `field` and the
 // text, as the engine would refuse it.
 QString sqlNumber(const QString& text, const QString& field);
+
+// A whole number written into SQL without quotes (a class): digits with an
+// optional sign. "5.5" and "5a" throw DbError with the message sqlNumber()
+// gives for a value that is not a number.
+QString sqlInteger(const QString& text, const QString& field);
+
+// Whether `text` holds a character that cannot be stored as text: NUL,
+// which ends a text in the engine, or half of a surrogate pair, which has
+// no encoding. Both can come in through a typed or pasted box.
+bool hasUnstorableCharacter(const QString& text);
+
+// Refuses a statement whose bound text parameters hold an unstorable
+// character, naming the column the parameter is written to or compared
+// with when the statement shows it. Call before binding.
+void checkStorable(const QString& sql, const Params& params);
 
 // One open connection to an existing database file, closed when destroyed.
 class Connection {

@@ -31,6 +31,10 @@ QStringList splitTopLevel(const QString& text) {
 
 QString quoteName(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
 
+// Text columns compare without regard to ASCII case, as codes always have
+// ("a001" finds "A001"); other letters compare exactly. A range is written
+// as two comparisons, so that the engine's message for a value out of range
+// states the range (it shortens "col BETWEEN ..." to the column's name).
 QString translateColumn(const QString& definition) {
     static const QRegularExpression columnRe(QString::fromUtf8(R"(^(\S+)\s+(.+)$)"));
     const auto m = columnRe.match(definition);
@@ -42,16 +46,16 @@ QString translateColumn(const QString& definition) {
 
     static const QRegularExpression varcharRe(QString::fromUtf8(R"(^varchar\s*\(\s*(\d+)\s*\)$)"));
     if (const auto v = varcharRe.match(type); v.hasMatch())
-        return QStringLiteral("%1 TEXT CHECK(length(%1) <= %2)").arg(col, v.captured(1));
+        return QStringLiteral("%1 TEXT COLLATE NOCASE CHECK(length(%1) <= %2)").arg(col, v.captured(1));
     if (type == QLatin1String("counter primary key"))
         return col + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
     if (type == QLatin1String("text"))
-        return QStringLiteral("%1 TEXT CHECK(length(%1) <= 255)").arg(col);
+        return QStringLiteral("%1 TEXT COLLATE NOCASE CHECK(length(%1) <= 255)").arg(col);
     if (type == QLatin1String("int") || type == QLatin1String("integer") || type == QLatin1String("number") ||
         type == QLatin1String("long"))
-        return QStringLiteral("%1 INTEGER CHECK(%1 BETWEEN -2147483648 AND 2147483647)").arg(col);
+        return QStringLiteral("%1 INTEGER CHECK(%1 >= -2147483648 AND %1 <= 2147483647)").arg(col);
     if (type == QLatin1String("smallint") || type == QLatin1String("smallint null"))
-        return QStringLiteral("%1 INTEGER CHECK(%1 BETWEEN -32768 AND 32767)").arg(col);
+        return QStringLiteral("%1 INTEGER CHECK(%1 >= -32768 AND %1 <= 32767)").arg(col);
     if (type == QLatin1String("float") || type == QLatin1String("double"))
         return col + QStringLiteral(" REAL");
     if (type == QLatin1String("oleobject") || type == QLatin1String("longbinary"))
@@ -96,7 +100,9 @@ QStringList registrationDatabaseStatements() {
             "身份证号 VarChar(18), 语文补考 VarChar(1), 数学补考 VarChar(1), 外语补考 VarChar(1), 科学补考 VarChar(1), "
             "人文补考 VarChar(1), 技术补考 VarChar(1), 原测试副号 VarChar(14), 班级 int, 学业水平测试号 text)")),
         // Lookups the windows run per student: by test number, by sub-number,
-        // by unit code (and sequence number) of either identifier.
+        // by unit code (and sequence number) of either identifier. The unit
+        // expressions carry the collation of their comparisons, so that the
+        // indexes serve them.
         QStringLiteral("CREATE INDEX 学生表_测试号 ON 学生表(%1)").arg(id),
         QStringLiteral("CREATE INDEX 学生表_副号 ON 学生表(%1)").arg(sub),
         QStringLiteral("CREATE INDEX 学生表_单位顺序号 ON 学生表(%1, %2)")

@@ -34,13 +34,23 @@ QString cityCode(const QString& number) { return mid(number, 3, 2); }
 QString sequenceNumber(const QString& number) { return right(number, 4); }
 
 namespace Sql {
+// An expression loses the collation of its column: each one says again
+// that codes compare without regard to ASCII case.
 QString subNumber(const QString& column) {
-    return QStringLiteral("substr(%1,1,10)||substr(%1,-4)").arg(column);
+    return QStringLiteral("(substr(%1,1,10)||substr(%1,-4)) COLLATE NOCASE").arg(column);
 }
-QString unitCode(const QString& column) { return QStringLiteral("substr(%1,3,8)").arg(column); }
-QString countyCode(const QString& column) { return QStringLiteral("substr(%1,3,4)").arg(column); }
-QString cityCode(const QString& column) { return QStringLiteral("substr(%1,3,2)").arg(column); }
-QString sequenceNumber(const QString& column) { return QStringLiteral("substr(%1,-4)").arg(column); }
+QString unitCode(const QString& column) {
+    return QStringLiteral("substr(%1,3,8) COLLATE NOCASE").arg(column);
+}
+QString countyCode(const QString& column) {
+    return QStringLiteral("substr(%1,3,4) COLLATE NOCASE").arg(column);
+}
+QString cityCode(const QString& column) {
+    return QStringLiteral("substr(%1,3,2) COLLATE NOCASE").arg(column);
+}
+QString sequenceNumber(const QString& column) {
+    return QStringLiteral("substr(%1,-4) COLLATE NOCASE").arg(column);
+}
 QString canonicalOrder(const QString& column) {
     return QStringLiteral("substr(%1,1,10) asc,substr(%1,-4) asc").arg(column);
 }

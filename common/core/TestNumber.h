@@ -33,7 +33,9 @@ QString mid(const QString& text, int start1, int count);
 QString right(const QString& text, int count);
 
 // The same derivations as SQL expressions over a column, written once so
-// that statements and the indexes that serve them stay identical.
+// that statements and the indexes that serve them stay identical. Each
+// compares without regard to ASCII case (COLLATE NOCASE), as the text
+// columns do; an index over one is declared with the same expression.
 namespace Sql {
 QString subNumber(const QString& column);
 QString unitCode(const QString& column);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <unistd.h>
 
 class TestDatabase : public QObject {
@@ -17,7 +18,13 @@ private slots:
     void createFileNeedsItsFolder();
     void quotingKeepsTextAsTyped();
     void tooLongValueNamesColumnAndValue();
+    void tooLongNamesTheValueOfItsColumn_data();
+    void tooLongNamesTheValueOfItsColumn();
     void wrongTypeAndRange();
+    void numbersThatAreNotWholeNumbers_data();
+    void numbersThatAreNotWholeNumbers();
+    void classMustBeAWholeNumber();
+    void unstorableCharactersAreRefused();
     void quotedDigitsAreStoredAsNumbers();
     void engineTextIsKept();
     void notADatabase();
@@ -118,16 +125,83 @@ void TestDatabase::tooLongValueNamesColumnAndValue() {
         QVERIFY(e.message().contains(QStringLiteral("0901010002110000")));
     }
     c.execute(QStringLiteral("insert into 学生表(姓名) values('欧阳张三李四王五赵六')"));
+    // Positional parameters, as credit rows are inserted.
+    const DbError e = DbError::fromEngine(
+        path_, QStringLiteral("CHECK constraint failed: length(\"姓名\") <= 10"),
+        QStringLiteral("insert into 学生表(学业水平测试副号,姓名,身份证号) values(?,?,?)"),
+        {{QString(), QStringLiteral("09010100020001")},
+         {QString(), QStringLiteral("欧阳张三李四王五赵六钱")},
+         {QString(), QStringLiteral("320102200001011234")}});
+    QVERIFY2(e.message().startsWith(QStringLiteral("字段“姓名”的值“欧阳张三李四王五赵六钱”过长")),
+             qPrintable(e.message()));
+}
+
+// Statements that write a longer but legal value before the one at fault:
+// the message names the column the engine refused and that column's value.
+void TestDatabase::tooLongNamesTheValueOfItsColumn_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<Params>("params");
+    QTest::addColumn<QString>("expected"); // empty: the column only
+    const QString longName = QStringLiteral("欧阳张三李四王五赵六钱");
+    QTest::newRow("literals") << QStringLiteral(
+                                     "insert into 学生表(学业水平测试号,学业水平测试副号,姓名,班级) "
+                                     "values('090101000210001','09010100020001','%1',1)")
+                                     .arg(longName)
+                              << Params{} << longName;
+    QTest::newRow("named parameters")
+        << QStringLiteral("insert into 学生表(学业水平测试号, \"姓名\", 备注) values(:sxbm, :xm, :bz)")
+        << Params{{":bz", QStringLiteral("备注可以写得比名字长得多")},
+                  {":sxbm", QStringLiteral("090101000210001")},
+                  {":xm", longName}}
+        << longName;
+    QTest::newRow("second row")
+        << QStringLiteral("insert into 学生表(学业水平测试号,姓名) values('090101000210001','短名'),"
+                          "('090101000210002','%1')")
+               .arg(longName)
+        << Params{} << longName;
+    QTest::newRow("grid update")
+        << QStringLiteral("update \"学生表\" set \"家庭住址\"=:v7,\"姓名\"=:v3 where \"序号\"=:key")
+        << Params{{":v7", QStringLiteral("江苏省南京市玄武区某某路一号")}, {":v3", longName}, {":key", 1}}
+        << longName;
+    QTest::newRow("from a selection") << QStringLiteral("insert into 学生表(学业水平测试号,姓名) "
+                                                        "select 学业水平测试号, 姓名||'钱' from 学生表")
+                                      << Params{} << QString();
+}
+
+void TestDatabase::tooLongNamesTheValueOfItsColumn() {
+    QFETCH(QString, sql);
+    QFETCH(Params, params);
+    QFETCH(QString, expected);
+    Connection c(path_);
+    c.execute(QStringLiteral(
+        "insert into 学生表(学业水平测试号,姓名) values('090101000210001','欧阳张三李四王五赵六')"));
+    try {
+        c.execute(sql, params);
+        QFAIL("accepted an 11-character name");
+    } catch (const DbError& e) {
+        const QString shown = e.message().section(QLatin1Char('\n'), 0, 0);
+        if (expected.isEmpty())
+            QCOMPARE(shown, QStringLiteral("字段“姓名”的值过长，最多只能有 10 个字符。"));
+        else
+            QCOMPARE(shown, QStringLiteral("字段“姓名”的值“%1”过长，最多只能有 10 个字符。").arg(expected));
+    }
 }
 
 void TestDatabase::wrongTypeAndRange() {
     Connection c(path_);
     try {
-        c.execute(QStringLiteral("insert into 学生表(班级) values('五')"));
+        c.execute(QStringLiteral("insert into 学生表(姓名,班级) values('某某','五')"));
         QFAIL("stored text in a numeric column");
     } catch (const DbError& e) {
-        QVERIFY2(e.message().contains(QStringLiteral("班级")), qPrintable(e.message()));
-        QVERIFY(e.message().contains(QStringLiteral("类型")));
+        QVERIFY2(e.message().startsWith(QStringLiteral("字段“班级”的值“五”不是有效的数字。")),
+                 qPrintable(e.message()));
+    }
+    try {
+        c.execute(QStringLiteral("insert into 学生表(姓名,班级) values('某某',:k)"), {{":k", 3000000000LL}});
+        QFAIL("stored a class beyond the range");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().startsWith(QStringLiteral("字段“班级”的值“3000000000”超出了允许的范围")),
+                 qPrintable(e.message()));
     }
     // A class typed as a word is not a number: the statement fails, nothing is stored.
     QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("insert into 学生表(班级) values(abc)")));
@@ -137,6 +211,102 @@ void TestDatabase::wrongTypeAndRange() {
     q.setSql(QStringLiteral("select count(*) as n from 学生表"));
     q.open();
     QCOMPARE(q.integer(QStringLiteral("n")), 0LL);
+}
+
+// A number that is not whole, going into a whole-number column: the
+// message says so and never that the value is not a number.
+void TestDatabase::numbersThatAreNotWholeNumbers_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<Params>("params");
+    QTest::addColumn<QString>("expected");
+    const QString fraction = QStringLiteral("字段“班级”只能存入整数，值“%1”不是整数。");
+    QTest::newRow("literal") << QStringLiteral("insert into 学生表(姓名,班级) values('某某',5.5)") << Params{}
+                             << fraction.arg(QStringLiteral("5.5"));
+    QTest::newRow("quoted") << QStringLiteral("insert into 学生表(姓名,班级) values('某某','5.5')")
+                            << Params{} << fraction.arg(QStringLiteral("5.5"));
+    QTest::newRow("bound") << QStringLiteral("update 学生表 set 姓名=:xm, 班级=:bj")
+                           << Params{{":xm", "某某"}, {":bj", 7.5}} << fraction.arg(QStringLiteral("7.5"));
+    QTest::newRow("from a selection") << QStringLiteral("insert into 学生表(班级) select 2.5") << Params{}
+                                      << QStringLiteral("字段“班级”只能存入整数，不能存入带小数的数值。");
+}
+
+void TestDatabase::numbersThatAreNotWholeNumbers() {
+    QFETCH(QString, sql);
+    QFETCH(Params, params);
+    QFETCH(QString, expected);
+    Connection c(path_);
+    c.execute(QStringLiteral("insert into 学生表(姓名,班级) values('甲',1)"));
+    try {
+        c.execute(sql, params);
+        QFAIL("stored a fraction in a whole-number column");
+    } catch (const DbError& e) {
+        QCOMPARE(e.message().section(QLatin1Char('\n'), 0, 0), expected);
+        QVERIFY(!e.message().contains(QStringLiteral("非数字")));
+    }
+}
+
+void TestDatabase::classMustBeAWholeNumber() {
+    const QString field = QStringLiteral("班级");
+    QCOMPARE(sqlInteger(QStringLiteral("-08"), field), QStringLiteral("-08"));
+    for (const QString& bad :
+         {QStringLiteral("5.5"), QStringLiteral("5a"), QStringLiteral(" 5"), QStringLiteral("５")}) {
+        try {
+            sqlInteger(bad, field);
+            QFAIL(qPrintable(QStringLiteral("accepted ") + bad));
+        } catch (const DbError& e) {
+            QCOMPARE(e.message(), QStringLiteral("字段“班级”的值“%1”不是有效的数字。").arg(bad));
+        }
+    }
+}
+
+void TestDatabase::unstorableCharactersAreRefused() {
+    const auto refused = [](const std::function<void()>& action, const QString& field) {
+        try {
+            action();
+            QFAIL("took an unstorable text");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("字段“%1”的值“").arg(field)) &&
+                         e.message().contains(QStringLiteral("含有无法保存的字符")) &&
+                         !hasUnstorableCharacter(e.message()), // a dialog can show it
+                     qPrintable(e.message()));
+        }
+    };
+    Connection c(path_);
+    const QString nul = QStringLiteral("张") + QChar(u'\0') + QStringLiteral("三");
+    for (const QString& bad :
+         {nul, QStringLiteral("李") + QChar(0xD840), QChar(0xDC00) + QStringLiteral("四")}) {
+        refused([&] { sqlQuote(bad, QStringLiteral("姓名")); }, QStringLiteral("姓名"));
+        // Bound: the column it is written to or compared with is named.
+        refused(
+            [&] {
+                c.execute(QStringLiteral("insert into 学生表(学业水平测试号,姓名) values(:n,:xm)"),
+                          {{":n", "0901"}, {":xm", bad}});
+            },
+            QStringLiteral("姓名"));
+        refused(
+            [&] {
+                c.execute(QStringLiteral("delete from 学生表 where 身份证号 = :s"), {{":s", bad}});
+            },
+            QStringLiteral("身份证号"));
+        refused(
+            [&] {
+                checkStorable(QStringLiteral("insert into 学生表(学业水平测试副号,备注) values(?,?)"),
+                              {{"", "0901"}, {"", bad}});
+            },
+            QStringLiteral("备注"));
+    }
+    // Ten characters, two of them outside the BMP, fit a ten-character column.
+    const QString rare = QString::fromUcs4(U"\U00020000\U0002A6D6");
+    QVERIFY(!hasUnstorableCharacter(rare));
+    c.execute(QStringLiteral("insert into 学生表(姓名) values(:xm)"),
+              {{":xm", rare + QStringLiteral("一二三四五六七八")}});
+    try {
+        c.execute(QStringLiteral("insert into 学生表(姓名) values(:xm)"),
+                  {{":xm", rare + QStringLiteral("一二三四五六七八九")}});
+        QFAIL("accepted 11 characters");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(rare + QStringLiteral("一二三四五六七八九")), qPrintable(e.message()));
+    }
 }
 
 void TestDatabase::quotedDigitsAreStoredAsNumbers() {
@@ -263,7 +433,7 @@ void TestDatabase::translatesAccessTableDefinitions() {
                        "中考成绩 float, 电子照片 OLEObject, 班级 int)"));
     QVERIFY(sql.contains(QStringLiteral("\"序号\" INTEGER PRIMARY KEY AUTOINCREMENT")));
     QVERIFY(sql.contains(QStringLiteral("length(\"身份证号\") <= 19")));
-    QVERIFY(sql.contains(QStringLiteral("\"必修学分\" BETWEEN -32768 AND 32767")));
+    QVERIFY(sql.contains(QStringLiteral("\"必修学分\" >= -32768 AND \"必修学分\" <= 32767")));
     QVERIFY(sql.endsWith(QStringLiteral("STRICT")));
     Connection c(path_);
     c.execute(QString(sql).replace(QStringLiteral("学生表"), QStringLiteral("新表")));

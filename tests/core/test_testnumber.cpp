@@ -13,6 +13,7 @@ private slots:
     void derivedParts_data();
     void derivedParts();
     void sqlExpressionsAgreeWithTheProgram();
+    void sqlExpressionsIgnoreAsciiCase();
 };
 
 void TestTestNumber::compose_data() {
@@ -105,6 +106,27 @@ void TestTestNumber::sqlExpressionsAgreeWithTheProgram() {
         QCOMPARE(q.text(QStringLiteral("city")), cityCode(n));
         QCOMPARE(q.text(QStringLiteral("seq")), sequenceNumber(n));
     }
+}
+
+// Over a column that compares exactly, the expressions still compare codes
+// without regard to ASCII case (and only ASCII letters fold).
+void TestTestNumber::sqlExpressionsIgnoreAsciiCase() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.mdb"));
+    Connection::createFile(path);
+    Connection c(path);
+    c.execute(QStringLiteral("create table t(n text collate binary)"));
+    c.execute(QStringLiteral("insert into t values('09ab01cd02100x1')"));
+    using namespace TestNumber;
+    const QString n = QStringLiteral("n");
+    Query q(c);
+    q.setSql(QStringLiteral(
+                 "select count(*) as k from t where %1='AB01CD02' and %2='aB01' and %3='Ab' and %4='00X1' "
+                 "and %5='09AB01CD0200X1' and %1<>'ＡB01CD02'")
+                 .arg(Sql::unitCode(n), Sql::countyCode(n), Sql::cityCode(n), Sql::sequenceNumber(n),
+                      Sql::subNumber(n)));
+    q.open();
+    QCOMPARE(q.integer(QStringLiteral("k")), 1LL);
 }
 
 QTEST_GUILESS_MAIN(TestTestNumber)

@@ -231,18 +231,25 @@ void TestCreditExport::selectionPerLevel_data() {
     // Stored order: C, A, E, B, G, D.
     QTest::newRow("school") << 3 << "0101"
                             << "0002" << QStringList{"09010100020002", "09010100020001"}
-                            << " from 学生表 where substr(学业水平测试副号,3,8)='01010002'";
+                            << " from 学生表 where substr(学业水平测试副号,3,8) COLLATE NOCASE='01010002'";
     QTest::newRow("county") << 2 << "0101"
                             << "" << QStringList{"09010100020002", "09010100010001", "09010100020001"}
-                            << " from 学生表 where substr(学业水平测试副号,3,4)='0101'";
+                            << " from 学生表 where substr(学业水平测试副号,3,4) COLLATE NOCASE='0101'";
     QTest::newRow("city: every county") << 1 << "01"
                                         << ""
                                         << QStringList{"09010100020002", "09010100010001", "09010100020001",
                                                        "09010200020001", "09010200010001"}
-                                        << " from 学生表 where substr(学业水平测试副号,3,2)='01'";
+                                        << " from 学生表 where substr(学业水平测试副号,3,2) COLLATE NOCASE='01'";
+    // Codes compare without regard to ASCII case, as typed on either side.
+    QTest::newRow("school, other case") << 3 << "AB01"
+                                        << "0002" << QStringList{"09ab0100020001"}
+                                        << " from 学生表 where substr(学业水平测试副号,3,8) COLLATE NOCASE='AB010002'";
+    QTest::newRow("city, other case") << 1 << "aB"
+                                      << "" << QStringList{"09ab0100020001"}
+                                      << " from 学生表 where substr(学业水平测试副号,3,2) COLLATE NOCASE='aB'";
     QTest::newRow("quote in a code") << 2 << "01'1"
                                      << "" << QStringList{}
-                                     << " from 学生表 where substr(学业水平测试副号,3,4)='01''1'";
+                                     << " from 学生表 where substr(学业水平测试副号,3,4) COLLATE NOCASE='01''1'";
 }
 
 void TestCreditExport::selectionPerLevel() {
@@ -257,7 +264,8 @@ void TestCreditExport::selectionPerLevel() {
                      {"09020100010001", "E", "5", 0, 0, 0},
                      {"09010100020001", "B", "2", 120, 30, 150},
                      {"09010200020001", "G", "7", 120, 30, 150},
-                     {"09010200010001", "D", "4", 120, 30, 150}});
+                     {"09010200010001", "D", "4", 120, 30, 150},
+                     {"09ab0100020001", "H", "8", 120, 30, 150}});
     const QString target = out_.filePath(QStringLiteral("交换.mdb"));
     const Report report = runExport(level, county, school, target);
     QVERIFY(dialogs_->texts(QStringLiteral("error")).isEmpty());
