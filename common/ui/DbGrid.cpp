@@ -134,8 +134,10 @@ void DataSource::readSchema() {
         }
         schema_.known = !schema_.columns.isEmpty();
     } catch (const DeskError&) {
-        // Unreadable now (a protected file): rows are then addressed by rowid.
-        schema_.known = false;
+        // Unreadable now (a protected or locked file): read again before an
+        // edit; until then rows are addressed by rowid.
+        schema_ = Schema();
+        schema_.keyUnique = isRowid(keyField_);
     }
 }
 
@@ -336,6 +338,8 @@ QVector<QVariant> DataSource::readRow(const Address& address) {
 void DataSource::post() {
     if (state_ == State::Browse || !query_)
         return;
+    if (!schema_.known)
+        readSchema();
     const QStringList& fields = query_->fieldNames();
     Connection connection(query_->databasePath());
     Address address;
@@ -429,6 +433,8 @@ void DataSource::remove() {
     }
     if (!Dialogs::current().confirm(QStringLiteral("删除这条记录吗？")))
         return;
+    if (!schema_.known)
+        readSchema();
     Connection connection(query_->databasePath());
     const Address address = addressOf(current_, connection);
     connection.execute(QStringLiteral("delete from %1 where %2=:key").arg(quoteName(table_), quoteName(address.field)),
