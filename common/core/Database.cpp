@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "Statement.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -6,9 +7,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <sqlite3.h>
 
 #include <cmath>
 #include <optional>
@@ -606,9 +609,12 @@ Connection::Connection(const QString& path) : path_(path) {
     }
     // Room for the pages a bulk run of statements touches (32 MB).
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-32768"));
+    const QVariant handle = db.driver()->handle();
+    statements_ = std::make_unique<StatementCache>(*static_cast<sqlite3* const*>(handle.constData()));
 }
 
 Connection::~Connection() {
+    statements_.reset(); // the engine closes only a handle without statements
     {
         QSqlDatabase db = QSqlDatabase::database(name_, false);
         db.close();
@@ -618,23 +624,11 @@ Connection::~Connection() {
 
 QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_, false); }
 
+sqlite3* Connection::handle() const { return statements_->handle(); }
+
 int Connection::execute(const QString& sql, const Params& params) {
-    checkStorable(sql, params);
-    QSqlQuery query(database());
-    bool ok;
-    if (params.empty()) {
-        ok = query.exec(sql);
-    } else {
-        ok = query.prepare(sql);
-        if (ok) {
-            for (const auto& [name, value] : params)
-                query.bindValue(name, value);
-            ok = query.exec();
-        }
-    }
-    if (!ok)
-        throw DbError::fromEngine(path_, engineTextOf(query.lastError()), sql, params);
-    return query.numRowsAffected();
+    Statement statement(*this, sql, params);
+    return statement.run();
 }
 
 void Connection::createFile(const QString& path) {

@@ -5,8 +5,12 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <utility>
 #include <vector>
+
+struct sqlite3;
+class StatementCache;
 
 // The database engine layer: every data file of the stations is an SQLite 3
 // file opened through QtSql. Statements are SQLite's dialect; text values go
@@ -77,7 +81,13 @@ public:
     QSqlDatabase database() const;
 
     // Runs a statement that returns no rows; returns the rows it changed.
+    // Statements run again (a bulk insert with bound values) are compiled once.
     int execute(const QString& sql, const Params& params = {});
+
+    // The engine's handle and the compiled statements kept on it, for the
+    // query layer (Statement).
+    sqlite3* handle() const;
+    StatementCache& statements() const { return *statements_; }
 
     // Creates a new, empty database file. Fails when the file exists or its
     // folder is missing.
@@ -89,6 +99,7 @@ public:
 private:
     QString path_;
     QString name_;
+    std::unique_ptr<StatementCache> statements_;
 };
 
 // Groups statements on one connection: rolled back when destroyed unless

@@ -1,9 +1,10 @@
 #include "Query.h"
+#include "Statement.h"
 #include "Text.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+#include <algorithm>
+#include <cstring>
+#include <sqlite3.h>
 
 namespace {
 
@@ -11,15 +12,130 @@ QString foldName(const QString& name) { return name.toCaseFolded(); }
 
 } // namespace
 
+// ------------------------------------------------------------ life and listeners
+
 Query::Query(Connection& connection) : path_(connection.path()), connection_(&connection) {}
 
-void Query::close() {
+Query::Query(const Query& other)
+    : path_(other.path_), connection_(other.connection_), sql_(other.sql_), params_(other.params_),
+      pageSize_(other.pageSize_) {
+    copyRowsFrom(other);
+}
+
+Query::Query(Query&& other) noexcept
+    : path_(std::move(other.path_)), connection_(other.connection_), sql_(std::move(other.sql_)),
+      params_(std::move(other.params_)), pageSize_(other.pageSize_) {
+    takeRowsFrom(other);
+}
+
+Query& Query::operator=(const Query& other) {
+    if (this != &other) {
+        ChangeScope scope(*this);
+        path_ = other.path_;
+        connection_ = other.connection_;
+        sql_ = other.sql_;
+        params_ = other.params_;
+        pageSize_ = other.pageSize_;
+        copyRowsFrom(other);
+    }
+    return *this;
+}
+
+Query& Query::operator=(Query&& other) noexcept {
+    if (this != &other) {
+        ChangeScope scope(*this);
+        path_ = std::move(other.path_);
+        connection_ = other.connection_;
+        sql_ = std::move(other.sql_);
+        params_ = std::move(other.params_);
+        pageSize_ = other.pageSize_;
+        takeRowsFrom(other);
+    }
+    return *this;
+}
+
+Query::~Query() { notify(Change::Destroyed); }
+
+void Query::copyRowsFrom(const Query& other) {
+    open_ = other.open_;
+    fields_ = other.fields_;
+    fieldIndex_ = other.fieldIndex_;
+    cells_ = other.cells_;
+    rowStart_ = other.rowStart_;
+    buffer_ = other.buffer_;
+    pos_ = other.pos_;
+    eof_ = other.eof_;
+    bof_ = other.bof_;
+}
+
+void Query::takeRowsFrom(Query& other) {
+    ChangeScope scope(other);
+    open_ = other.open_;
+    fields_ = std::move(other.fields_);
+    fieldIndex_ = std::move(other.fieldIndex_);
+    cells_ = std::move(other.cells_);
+    rowStart_ = std::move(other.rowStart_);
+    buffer_ = std::move(other.buffer_);
+    pos_ = other.pos_;
+    eof_ = other.eof_;
+    bof_ = other.bof_;
+    other.clearRows();
+}
+
+int Query::addListener(Listener listener) {
+    listeners_.emplace_back(++nextListener_, std::move(listener));
+    return nextListener_;
+}
+
+void Query::removeListener(int id) {
+    for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
+        if (it->first == id) {
+            listeners_.erase(it);
+            return;
+        }
+    }
+}
+
+void Query::notify(Change change) {
+    // A listener may remove itself (or another) while being told.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners) {
+        const bool stillListening = std::any_of(listeners_.begin(), listeners_.end(),
+                                                [id = id](const auto& l) { return l.first == id; });
+        if (stillListening)
+            listener(change);
+    }
+}
+
+Query::ChangeScope::ChangeScope(Query& query) : query_(query) {
+    if (query_.changing_++ == 0)
+        query_.notify(Change::AboutToChange);
+}
+
+Query::ChangeScope::~ChangeScope() {
+    if (query_.changing_ == 1)
+        query_.notify(Change::Changed);
+    --query_.changing_;
+}
+
+// ------------------------------------------------------------------ setting up
+
+void Query::clearRows() {
     open_ = false;
     fields_.clear();
     fieldIndex_.clear();
-    rows_.clear();
+    cells_ = {};
+    rowStart_ = {};
+    buffer_ = {};
     pos_ = 0;
     eof_ = bof_ = true;
+}
+
+void Query::close() {
+    if (!open_ && fields_.isEmpty() && rowStart_.empty())
+        return;
+    ChangeScope scope(*this);
+    clearRows();
 }
 
 void Query::setDatabasePath(const QString& path) {
@@ -51,6 +167,8 @@ void Query::setParam(const QString& name, const QVariant& value) {
     params_.emplace_back(name, value);
 }
 
+// --------------------------------------------------------------------- running
+
 template <typename F> auto Query::run(F&& body) {
     std::unique_ptr<Connection> own;
     Connection* connection = connection_;
@@ -58,63 +176,88 @@ template <typename F> auto Query::run(F&& body) {
         own = std::make_unique<Connection>(path_);
         connection = own.get();
     }
-    QSqlQuery query(connection->database());
-    query.setForwardOnly(true);
-    bool ok;
-    if (params_.empty()) {
-        ok = query.exec(sql_);
-    } else {
-        ok = query.prepare(sql_);
-        if (ok) {
-            for (const auto& [name, value] : params_)
-                query.bindValue(name, value);
-            ok = query.exec();
-        }
-    }
-    if (!ok) {
-        QString text = query.lastError().databaseText();
-        if (text.isEmpty())
-            text = query.lastError().driverText();
-        throw DbError::fromEngine(path_, text, sql_, params_);
-    }
-    return body(query);
+    Statement statement(*connection, sql_, params_);
+    return body(statement);
+}
+
+void Query::appendBytes(Cell& c, Type type, const char* data, qsizetype size) {
+    const quint64 offset = buffer_.size();
+    if (size > 0)
+        buffer_.insert(buffer_.end(), data, data + size);
+    c.type = type | quint32(size) << typeBits;
+    c.lo = quint32(offset);
+    c.hi = quint32(offset >> 32);
 }
 
 void Query::open() {
-    close();
-    run([this](QSqlQuery& query) {
-        const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i) {
-            fields_ << record.fieldName(i);
-            fieldIndex_.insert(foldName(record.fieldName(i)), i);
-        }
-        const int columns = record.count();
-        while (query.next()) {
-            QVector<QVariant> values(columns);
-            for (int i = 0; i < columns; ++i)
-                values[i] = query.value(i);
-            rows_.append(std::move(values));
-        }
-        if (query.lastError().isValid())
-            throw DbError::fromEngine(path_, query.lastError().databaseText(), sql_);
-    });
+    ChangeScope scope(*this);
+    clearRows();
+    try {
+        run([this](Statement& statement) {
+            sqlite3_stmt* s = statement.get();
+            const int columns = statement.columnCount();
+            for (int i = 0; i < columns; ++i) {
+                const QString name = QString::fromUtf8(sqlite3_column_name(s, i));
+                fields_ << name;
+                fieldIndex_.insert(foldName(name), i);
+            }
+            while (statement.step()) {
+                rowStart_.push_back(quint32(cells_.size()));
+                for (int i = 0; i < columns; ++i) {
+                    Cell c{Null, 0, 0};
+                    switch (sqlite3_column_type(s, i)) {
+                    case SQLITE_INTEGER: {
+                        const quint64 v = quint64(sqlite3_column_int64(s, i));
+                        c = Cell{Integer, quint32(v), quint32(v >> 32)};
+                        break;
+                    }
+                    case SQLITE_FLOAT: {
+                        const double d = sqlite3_column_double(s, i);
+                        quint64 v;
+                        std::memcpy(&v, &d, sizeof v);
+                        c = Cell{Real, quint32(v), quint32(v >> 32)};
+                        break;
+                    }
+                    case SQLITE_TEXT: {
+                        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+                        appendBytes(c, Text, text, sqlite3_column_bytes(s, i));
+                        break;
+                    }
+                    case SQLITE_BLOB: {
+                        const char* bytes = static_cast<const char*>(sqlite3_column_blob(s, i));
+                        appendBytes(c, Bytes, bytes, sqlite3_column_bytes(s, i));
+                        break;
+                    }
+                    default:
+                        break;
+                    }
+                    cells_.push_back(c);
+                }
+            }
+        });
+    } catch (...) {
+        clearRows(); // a failed open leaves the query closed and empty
+        throw;
+    }
     open_ = true;
     first();
 }
 
 int Query::execute() {
     close();
-    return run([](QSqlQuery& query) { return query.numRowsAffected(); });
+    return run([](Statement& statement) { return statement.run(); });
 }
+
+// ------------------------------------------------------------------ navigation
 
 void Query::first() {
     pos_ = 0;
-    eof_ = bof_ = rows_.isEmpty();
+    eof_ = bof_ = !hasRows();
 }
 
 void Query::next() {
     bof_ = false;
-    if (pos_ + 1 < rows_.size())
+    if (pos_ + 1 < rowTotal())
         ++pos_;
     else
         eof_ = true;
@@ -126,29 +269,42 @@ void Query::prior() {
         --pos_;
     else
         bof_ = true;
-    if (rows_.isEmpty())
+    if (!hasRows())
         eof_ = true;
 }
 
 void Query::last() {
-    pos_ = rows_.isEmpty() ? 0 : int(rows_.size()) - 1;
-    eof_ = bof_ = rows_.isEmpty();
+    pos_ = hasRows() ? rowTotal() - 1 : 0;
+    eof_ = bof_ = !hasRows();
 }
 
-int Query::recNo() const { return rows_.isEmpty() ? 0 : pos_ + 1; }
+int Query::recNo() const { return hasRows() ? pos_ + 1 : 0; }
 
 void Query::setRecNo(int recNo) {
-    if (rows_.isEmpty())
+    if (!hasRows())
         return;
-    pos_ = qBound(0, recNo - 1, int(rows_.size()) - 1);
+    pos_ = qBound(0, recNo - 1, rowTotal() - 1);
     eof_ = bof_ = false;
 }
 
 bool Query::locate(const QString& field, const QString& value, Match match) {
     const int column = fieldIndex(field);
-    for (int i = 0; i < rows_.size(); ++i) {
-        const QString t = textOf(rows_[i][column]);
-        if (match == Match::Equal ? t == value : t.startsWith(value)) {
+    // Texts compare as stored (UTF-8) without decoding every row.
+    const QByteArray wanted = value.toUtf8();
+    for (int i = 0; i < rowTotal(); ++i) {
+        const Cell& c = cell(i, column);
+        bool found;
+        if ((c.type & 7) == Text) {
+            const quint64 offset = quint64(c.hi) << 32 | c.lo;
+            const qsizetype size = c.type >> typeBits;
+            const qsizetype compared = match == Match::Equal ? size : wanted.size();
+            found = (match == Match::Equal ? size == wanted.size() : size >= wanted.size()) &&
+                    (compared == 0 || std::memcmp(buffer_.data() + offset, wanted.constData(), size_t(compared)) == 0);
+        } else {
+            const QString t = textOf(cellValue(c));
+            found = match == Match::Equal ? t == value : t.startsWith(value);
+        }
+        if (found) {
             pos_ = i;
             eof_ = bof_ = false;
             return true;
@@ -160,23 +316,25 @@ bool Query::locate(const QString& field, const QString& value, Match match) {
 void Query::setPageSize(int size) { pageSize_ = qMax(0, size); }
 
 int Query::pageCount() const {
-    if (pageSize_ <= 0 || rows_.isEmpty())
-        return rows_.isEmpty() ? 0 : 1;
-    return int((rows_.size() + pageSize_ - 1) / pageSize_);
+    if (pageSize_ <= 0 || !hasRows())
+        return hasRows() ? 1 : 0;
+    return (rowTotal() + pageSize_ - 1) / pageSize_;
 }
 
 void Query::setAbsolutePage(int page) {
-    if (rows_.isEmpty())
+    if (!hasRows())
         return;
-    const int size = pageSize_ > 0 ? pageSize_ : int(rows_.size());
+    const int size = pageSize_ > 0 ? pageSize_ : rowTotal();
     setRecNo((qBound(1, page, pageCount()) - 1) * size + 1);
 }
 
 int Query::absolutePage() const {
-    if (rows_.isEmpty())
+    if (!hasRows())
         return 0;
     return pageSize_ > 0 ? pos_ / pageSize_ + 1 : 1;
 }
+
+// ---------------------------------------------------------------------- fields
 
 bool Query::hasField(const QString& field) const { return fieldIndex_.contains(foldName(field)); }
 
@@ -187,11 +345,34 @@ int Query::fieldIndex(const QString& field) const {
     return *it;
 }
 
+QVariant Query::cellValue(const Cell& c) const {
+    const quint64 bits = quint64(c.hi) << 32 | c.lo;
+    switch (c.type & 7) {
+    case Integer:
+        return QVariant(qlonglong(bits));
+    case Real: {
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return QVariant(d);
+    }
+    case Text: {
+        const qsizetype size = c.type >> typeBits;
+        return QVariant(size == 0 ? QString() : QString::fromUtf8(buffer_.data() + bits, size));
+    }
+    case Bytes: {
+        const qsizetype size = c.type >> typeBits;
+        return QVariant(size == 0 ? QByteArray("") : QByteArray(buffer_.data() + bits, size));
+    }
+    default:
+        return QVariant();
+    }
+}
+
 QVariant Query::value(const QString& field) const {
     const int column = fieldIndex(field);
-    if (rows_.isEmpty())
+    if (!hasRows())
         return QVariant();
-    return rows_[pos_][column];
+    return cellValue(cell(pos_, column));
 }
 
 QString Query::textOf(const QVariant& value) {
@@ -225,20 +406,73 @@ QByteArray Query::bytes(const QString& field) const {
     return v.isNull() ? QByteArray() : v.toByteArray();
 }
 
-void Query::replaceRow(int index, const QVector<QVariant>& values) { rows_[index] = values; }
+// ---------------------------------------------------------------- rows by position
+
+QVector<QVariant> Query::row(int index) const {
+    QVector<QVariant> values;
+    values.reserve(fields_.size());
+    for (int c = 0; c < fields_.size(); ++c)
+        values.append(cellValue(cell(index, c)));
+    return values;
+}
+
+QVariant Query::value(int row, int column) const { return cellValue(cell(row, column)); }
+
+bool Query::isNull(int row, int column) const { return (cell(row, column).type & 7) == Null; }
+
+bool Query::isBytes(int row, int column) const { return (cell(row, column).type & 7) == Bytes; }
+
+quint32 Query::appendRow(const QVector<QVariant>& values) {
+    const quint32 start = quint32(cells_.size());
+    for (int i = 0; i < fields_.size(); ++i) {
+        const QVariant v = values.value(i);
+        Cell c{Null, 0, 0};
+        if (!v.isValid() || v.isNull()) {
+            // null
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray bytes = v.toByteArray();
+            appendBytes(c, Bytes, bytes.constData(), bytes.size());
+        } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+            const double d = v.toDouble();
+            quint64 bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            c = Cell{Real, quint32(bits), quint32(bits >> 32)};
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int ||
+                   v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Bool) {
+            const quint64 bits = quint64(v.toLongLong());
+            c = Cell{Integer, quint32(bits), quint32(bits >> 32)};
+        } else {
+            const QString text = v.toString();
+            if (!text.isNull()) {
+                const QByteArray utf8 = text.toUtf8();
+                appendBytes(c, Text, utf8.constData(), utf8.size());
+            }
+        }
+        cells_.push_back(c);
+    }
+    return start;
+}
+
+void Query::replaceRow(int index, const QVector<QVariant>& values) {
+    ChangeScope scope(*this);
+    rowStart_[size_t(index)] = appendRow(values);
+}
 
 void Query::insertRow(int index, const QVector<QVariant>& values) {
-    rows_.insert(index, values);
+    ChangeScope scope(*this);
+    const quint32 start = appendRow(values);
+    rowStart_.insert(rowStart_.begin() + index, start);
     pos_ = index;
     eof_ = bof_ = false;
 }
 
 void Query::removeRow(int index) {
-    rows_.removeAt(index);
-    if (rows_.isEmpty()) {
+    ChangeScope scope(*this);
+    rowStart_.erase(rowStart_.begin() + index);
+    if (!hasRows()) {
         pos_ = 0;
         eof_ = bof_ = true;
-    } else if (pos_ >= rows_.size()) {
-        pos_ = int(rows_.size()) - 1;
+    } else if (pos_ >= rowTotal()) {
+        pos_ = rowTotal() - 1;
     }
 }

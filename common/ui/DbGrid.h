@@ -13,21 +13,35 @@
 // row, and the edit state (browse, edit or insert); `DbGrid` shows it and
 // `DbNavigator` offers the ten standard operations on it.
 //
-// The key is the table's primary key, or "rowid" for a table without one (the
-// query then selects "rowid, *"; the column is not shown). Typed texts are
-// written as they stand and the database converts them to the column's type,
-// so a wrong type or a text too long is refused with the engine's error.
+// The source follows every change of its query by itself (closed, opened,
+// failed to open, rows replaced, even by another source over the same query)
+// and shows the query's rows afresh from the first; a pending edit is
+// dropped then. No window has to tell it.
+//
+// The key names the row an edit or a delete addresses: the table's primary
+// key, or "rowid" for a table without one (the query then selects
+// "rowid, *"; the column is not shown). When the key is not unique in the
+// table (no primary key or unique index on it alone), rows are addressed by
+// their rowid: selected with the rows, or else found by all the values the
+// row was read with. The automatic key (an INTEGER PRIMARY KEY) and columns
+// that are not the table's are not editable. Typed texts are written as they
+// stand and the database converts them to the column's type, so a wrong type
+// or a text too long is refused with the engine's error.
 class DataSource : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum class State { Browse, Edit, Insert };
 
     DataSource(Query* query, QString table, QString keyField, QObject* parent = nullptr);
+    ~DataSource() override;
 
     Query& query() const { return *query_; }
     const QString& table() const { return table_; }
+    // Whether the query is there and open (a query may go before its source).
+    bool isActive() const { return query_ && query_->isOpen(); }
 
-    // Call after the window reopened the query: shows its rows from the first.
+    // Shows the query's rows afresh from the first. The source does this by
+    // itself on every change of the query; calling it again does no harm.
     void reload();
 
     State state() const { return state_; }
@@ -66,15 +80,38 @@ signals:
     void stateChanged();
 
 private:
+    // What the table's schema says about the rows shown.
+    struct Schema {
+        QString path;            // the database it was read from
+        bool known = false;
+        bool keyUnique = false;
+        QStringList columns;     // the table's columns
+        QString automaticKey;    // the INTEGER PRIMARY KEY column, if any
+    };
+    // A row as the database finds it: `field` (the key or rowid) = `value`.
+    struct Address {
+        QString field;
+        QVariant value;
+    };
+
+    void queryChanged(Query::Change change);
+    void showQuery();
+    void readSchema();
+    bool isReadOnlyColumn(int queryColumn) const;
+    bool validIndex(const QModelIndex& index) const;
+    Address addressOf(int row, Connection& connection) const;
     int queryColumn(int shownColumn) const;
-    QVector<QVariant> readRow(const QString& keyField, const QVariant& key);
+    QVector<QVariant> readRow(const Address& address);
     void setState(State state);
     void moveTo(int row);
     void removeCurrentRow();
 
     Query* query_;
+    int listener_ = 0;
+    bool ownChange_ = false; // the source itself changes the query's rows
     QString table_;
     QString keyField_;
+    Schema schema_;
     QVector<int> shown_; // query columns shown in the grid
     State state_ = State::Browse;
     int current_ = 0;

@@ -19,6 +19,9 @@ private slots:
     void paging();
     void executeReturnsRowsChanged();
     void unitLookupsUseTheIndex();
+    void valuesKeepTheirTypes();
+    void listenersLearnEveryChange();
+    void executeReusesItsStatement();
 
 private:
     Query select(const QString& sql);
@@ -202,6 +205,116 @@ void TestQuery::unitLookupsUseTheIndex() {
         QVERIFY2(detail.contains(QStringLiteral("USING INDEX")) || detail.contains(QStringLiteral("COVERING INDEX")),
                  qPrintable(sql + QStringLiteral(" -> ") + detail));
     }
+}
+
+void TestQuery::valuesKeepTheirTypes() {
+    Query q = select(QStringLiteral("select 7 as i, 2.5 as r, '学生' as t, x'00ff' as b, null as n, '' as e, "
+                                    "x'' as z, 电子照片 from 学生表 order by 序号"));
+    QCOMPARE(q.value(QStringLiteral("i")).typeId(), QMetaType::LongLong);
+    QCOMPARE(q.integer(QStringLiteral("i")), 7LL);
+    QCOMPARE(q.value(QStringLiteral("r")).typeId(), QMetaType::Double);
+    QCOMPARE(q.text(QStringLiteral("r")), QStringLiteral("2.5"));
+    QCOMPARE(q.value(QStringLiteral("t")).typeId(), QMetaType::QString);
+    QCOMPARE(q.text(QStringLiteral("t")), QStringLiteral("学生"));
+    QCOMPARE(q.bytes(QStringLiteral("b")), QByteArray("\x00\xff", 2));
+    QVERIFY(q.isNull(QStringLiteral("n")));
+    QVERIFY(!q.isNull(QStringLiteral("e"))); // an empty text is not null
+    QCOMPARE(q.text(QStringLiteral("e")), QString());
+    QVERIFY(!q.isNull(QStringLiteral("z")));
+    QVERIFY(q.bytes(QStringLiteral("z")).isEmpty());
+    // Rows by position carry the same values; the last row has no photo.
+    const QVector<QVariant> row = q.row(0);
+    QCOMPARE(row.size(), 8);
+    QCOMPARE(row.at(7).toByteArray(), QByteArray("\xFF\xD8\xFF", 3));
+    QVERIFY(q.isNull(q.recordCount() - 1, 7));
+    // Rows put back by a grid keep their types too.
+    q.replaceRow(1, {QVariant(12LL), QVariant(0.5), QStringLiteral("改"), QByteArray("x"), QVariant(), QString(),
+                     QByteArray(""), QVariant()});
+    q.setRecNo(2);
+    QCOMPARE(q.value(QStringLiteral("i")).typeId(), QMetaType::LongLong);
+    QCOMPARE(q.text(QStringLiteral("r")), QStringLiteral("0.5"));
+    QCOMPARE(q.text(QStringLiteral("t")), QStringLiteral("改"));
+    QVERIFY(q.isBytes(1, 3));
+    QVERIFY(q.isNull(QStringLiteral("n")));
+    QVERIFY(q.locate(QStringLiteral("t"), QStringLiteral("改")));
+    QCOMPARE(q.recNo(), 2);
+}
+
+void TestQuery::listenersLearnEveryChange() {
+    Query q;
+    QStringList told;
+    const int id = q.addListener([&](Query::Change change) {
+        told << (change == Query::Change::AboutToChange ? QStringLiteral("about")
+                 : change == Query::Change::Changed     ? QStringLiteral("changed")
+                                                        : QStringLiteral("gone"));
+    });
+    q.setDatabasePath(path_);
+    q.setSql(QStringLiteral("select * from 学生表"));
+    QVERIFY(told.isEmpty()); // nothing was shown yet
+    q.open();
+    QCOMPARE(told, (QStringList{"about", "changed"}));
+    told.clear();
+    q.setSql(QStringLiteral("select * from 没有这个表"));
+    QCOMPARE(told, (QStringList{"about", "changed"})); // closed
+    told.clear();
+    QVERIFY_THROWS_EXCEPTION(DbError, q.open());
+    QCOMPARE(told, (QStringList{"about", "changed"})); // told also when the open fails
+    QVERIFY(!q.isOpen());
+    QCOMPARE(q.recordCount(), 0);
+    QVERIFY(q.fieldNames().isEmpty());
+
+    // A copy has the rows but not the listeners; taking rows in tells them.
+    q.setSql(QStringLiteral("select * from 学生表"));
+    q.open();
+    told.clear();
+    Query copy = q;
+    copy.removeRow(0);
+    QVERIFY(told.isEmpty());
+    q = copy;
+    QCOMPARE(told, (QStringList{"about", "changed"}));
+    QCOMPARE(q.recordCount(), 5);
+    told.clear();
+    q.removeListener(id);
+    q.close();
+    QVERIFY(told.isEmpty());
+}
+
+void TestQuery::executeReusesItsStatement() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.mdb"));
+    Schema::createDatabase(path, Schema::registrationDatabaseStatements());
+    Connection c(path);
+    const QString insert = QStringLiteral("insert into 学生表(姓名,班级,电子照片) values(:a,:b,:c)");
+    QCOMPARE(c.execute(insert, {{QStringLiteral(":a"), QStringLiteral("甲")},
+                                {QStringLiteral(":b"), 1},
+                                {QStringLiteral(":c"), QByteArray("\x01", 1)}}),
+             1);
+    // A refused row leaves the statement ready for the next one.
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(insert, {{QStringLiteral(":a"), QStringLiteral("一二三四五六七八九十百")},
+                                                         {QStringLiteral(":b"), 2},
+                                                         {QStringLiteral(":c"), QVariant()}}));
+    c.execute(insert, {{QStringLiteral(":a"), QStringLiteral("乙")}, {QStringLiteral(":b"), QStringLiteral("3")},
+                       {QStringLiteral(":c"), QVariant()}});
+    // Positional values bind in order.
+    c.execute(QStringLiteral("insert into 学生表(姓名,班级) values(?,?)"),
+              {{QString(), QStringLiteral("丙")}, {QString(), 4}});
+    Query q(c);
+    q.setSql(QStringLiteral("select 姓名, 班级, typeof(班级) as t, 电子照片 from 学生表 order by 序号"));
+    q.open();
+    QCOMPARE(q.recordCount(), 3);
+    QCOMPARE(q.bytes(QStringLiteral("电子照片")), QByteArray("\x01", 1));
+    q.next();
+    QCOMPARE(q.text(QStringLiteral("姓名")), QStringLiteral("乙"));
+    QCOMPARE(q.text(QStringLiteral("t")), QStringLiteral("integer")); // "3" stored as a number
+    QVERIFY(q.isNull(QStringLiteral("电子照片")));
+    q.next();
+    QCOMPARE(q.integer(QStringLiteral("班级")), 4LL);
+    // A value for a name the statement lacks, or a second statement, is refused.
+    QVERIFY_THROWS_EXCEPTION(DbError, c.execute(QStringLiteral("delete from 学生表 where 姓名=:a"),
+                                                {{QStringLiteral(":b"), QStringLiteral("甲")}}));
+    QVERIFY_THROWS_EXCEPTION(DbError,
+                             c.execute(QStringLiteral("delete from 学生表; delete from 顺序号")));
+    QCOMPARE(c.execute(QStringLiteral("delete from 学生表")), 3);
 }
 
 QTEST_GUILESS_MAIN(TestQuery)

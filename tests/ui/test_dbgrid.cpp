@@ -1,7 +1,10 @@
 #include "DbGrid.h"
+#include "DeliveredData.h"
 #include "FakeDialogs.h"
 #include "Schema.h"
 
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,14 +25,23 @@ private slots:
     void tableWithoutKeyIsEditedByRowid();
     void navigatorButtonsFollowTheState();
 
+    void failingRefreshEmptiesTheGrid();
+    void twoGridsOverOneQuery();
+    void queryGoneBeforeItsSource();
+    void automaticKeyIsReadOnly();
+    void nonUniqueKeyIsAddressedByRowid();
+
 private:
     QStringList namesInTable();
+    // Rows the view knows of: what it paints from.
+    static int rowsShown(const DbGrid& grid) { return grid.verticalHeader()->count(); }
     QTemporaryDir dir_;
     QString path_;
     Query query_;
     std::unique_ptr<DataSource> source_;
     std::unique_ptr<DbGrid> grid_;
     std::unique_ptr<DbNavigator> navigator_;
+    std::unique_ptr<QAbstractItemModelTester> tester_;
     int counter_ = 0;
 };
 
@@ -42,7 +54,11 @@ void TestDbGrid::init() {
     query_.setDatabasePath(path_);
     query_.setSql(QStringLiteral("select * from 学生表 order by 序号"));
     query_.open();
+    tester_.reset();
     source_ = std::make_unique<DataSource>(&query_, QStringLiteral("学生表"), QStringLiteral("序号"));
+    // Checks the model keeps Qt's rules through every step of every case.
+    tester_ = std::make_unique<QAbstractItemModelTester>(source_.get(),
+                                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
     grid_ = std::make_unique<DbGrid>();
     navigator_ = std::make_unique<DbNavigator>();
     grid_->setDataSource(source_.get());
@@ -206,6 +222,116 @@ void TestDbGrid::navigatorButtonsFollowTheState() {
     navigator_->click(DbNavigator::First);
     QCOMPARE(source_->currentRow(), 0);
     QCOMPARE(grid_->currentIndex().row(), 0);
+}
+
+void TestDbGrid::failingRefreshEmptiesTheGrid() {
+    FakeDialogs dialogs;
+    grid_->resize(400, 300);
+    QCOMPARE(rowsShown(*grid_), 3);
+    Connection(path_).execute(QStringLiteral("drop table 学生表"));
+    navigator_->click(DbNavigator::Refresh);
+    QCOMPARE(dialogs.texts(QStringLiteral("error")).size(), 1);
+    QVERIFY(!query_.isOpen());
+    QCOMPARE(rowsShown(*grid_), 0);
+    QCOMPARE(source_->columnCount(), 0);
+    grid_->grab(); // paints without the rows that are gone
+    QVERIFY(!navigator_->button(DbNavigator::Refresh)->isEnabled());
+    QVERIFY(!navigator_->button(DbNavigator::Insert)->isEnabled());
+}
+
+void TestDbGrid::twoGridsOverOneQuery() {
+    DataSource other(&query_, QStringLiteral("学生表"), QStringLiteral("序号"));
+    QAbstractItemModelTester tester(&other, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    DbGrid otherGrid;
+    otherGrid.setDataSource(&other);
+    otherGrid.resize(400, 300);
+    QCOMPARE(rowsShown(otherGrid), 3);
+    // One window loads another list into the shared query.
+    query_.setSql(QStringLiteral("select * from 学生表 where 姓名='李四'"));
+    query_.open();
+    QCOMPARE(rowsShown(*grid_), 1);
+    QCOMPARE(rowsShown(otherGrid), 1);
+    QCOMPARE(other.index(0, 3).data().toString(), QStringLiteral("李四"));
+    otherGrid.grab();
+    // A row inserted through one grid shows in the other, which drops its edit.
+    other.setData(other.index(0, 3), QStringLiteral("李四四"), Qt::EditRole);
+    QCOMPARE(other.state(), DataSource::State::Edit);
+    navigator_->click(DbNavigator::Insert);
+    QCOMPARE(rowsShown(*grid_), 2);
+    QCOMPARE(rowsShown(otherGrid), 2);
+    QCOMPARE(other.state(), DataSource::State::Browse);
+    navigator_->click(DbNavigator::Cancel);
+    QCOMPARE(rowsShown(otherGrid), 1);
+    query_.close();
+    QCOMPARE(rowsShown(*grid_), 0);
+    QCOMPARE(rowsShown(otherGrid), 0);
+    otherGrid.grab();
+}
+
+void TestDbGrid::queryGoneBeforeItsSource() {
+    auto query = std::make_unique<Query>(query_);
+    DataSource source(query.get(), QStringLiteral("学生表"), QStringLiteral("序号"));
+    DbGrid grid;
+    grid.setDataSource(&source);
+    QCOMPARE(rowsShown(grid), 3);
+    query.reset(); // a window's query members go before its child objects
+    QVERIFY(!source.isActive());
+    QCOMPARE(rowsShown(grid), 0);
+    grid.grab();
+    source.refresh();
+    source.insert();
+    QCOMPARE(source.rowCount(), 0);
+}
+
+void TestDbGrid::automaticKeyIsReadOnly() {
+    const QModelIndex key = source_->index(0, 0);
+    QCOMPARE(source_->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("序号"));
+    QVERIFY(!(source_->flags(key) & Qt::ItemIsEditable));
+    QVERIFY(source_->flags(source_->index(0, 3)) & Qt::ItemIsEditable);
+    QVERIFY(!source_->setData(key, QStringLiteral("9"), Qt::EditRole));
+    QCOMPARE(source_->state(), DataSource::State::Browse);
+    // Nothing outside the rows and columns.
+    QVERIFY(!source_->headerData(3, Qt::Vertical, Qt::DisplayRole).isValid());
+    QVERIFY(!source_->headerData(14, Qt::Horizontal, Qt::DisplayRole).isValid());
+    QCOMPARE(source_->rowCount(source_->index(0, 0)), 0);
+}
+
+void TestDbGrid::nonUniqueKeyIsAddressedByRowid() {
+    // The credit database: students are found by sub-number, which is not unique.
+    const QString path = dir_.filePath(QStringLiteral("credit%1.mdb").arg(counter_));
+    Schema::createDatabase(path, DeliveredData::creditDatabaseStatements());
+    {
+        Connection c(path);
+        for (const char* name : {"张三", "李四", "王五"})
+            c.execute(QStringLiteral("insert into 学生表(学业水平测试副号,姓名,必修学分) values('09010100020001',:n,100)"),
+                      {{QStringLiteral(":n"), QString::fromUtf8(name)}});
+    }
+    Query q;
+    q.setDatabasePath(path);
+    q.setSql(QStringLiteral("select * from 学生表"));
+    q.open();
+    DataSource source(&q, QStringLiteral("学生表"), QStringLiteral("学业水平测试副号"));
+    auto names = [&] {
+        Query check;
+        check.setDatabasePath(path);
+        check.setSql(QStringLiteral("select 姓名 || ':' || 必修学分 as n from 学生表 order by rowid"));
+        check.open();
+        QStringList all;
+        for (; !check.eof(); check.next())
+            all << check.text(QStringLiteral("n"));
+        return all;
+    };
+    source.setCurrentRow(1);
+    source.setData(source.index(1, 4), QStringLiteral("120"), Qt::EditRole);
+    source.post();
+    QCOMPARE(names(), (QStringList{"张三:100", "李四:120", "王五:100"}));
+    QCOMPARE(source.index(1, 4).data().toString(), QStringLiteral("120"));
+    FakeDialogs dialogs;
+    dialogs.confirmations << true;
+    source.setCurrentRow(2);
+    source.remove();
+    QCOMPARE(names(), (QStringList{"张三:100", "李四:120"}));
+    QCOMPARE(source.rowCount(), 2);
 }
 
 QTEST_MAIN(TestDbGrid)
