@@ -5,17 +5,13 @@
 #include <QString>
 #include <QVariant>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 // Students written into the 学生表 of a credit file (the credit database or
 // an exchange file): the six columns sub-number, name, ID number and the
 // three credits, through one statement prepared once and run per student.
 class CreditInserter {
 public:
-    // Prepares the statement on `connection`; run it inside a transaction.
+    // Inserts on `connection`; run it inside a transaction.
     explicit CreditInserter(Connection& connection);
-    ~CreditInserter();
     CreditInserter(const CreditInserter&) = delete;
     CreditInserter& operator=(const CreditInserter&) = delete;
 
@@ -27,9 +23,7 @@ public:
                 const QVariant& required, const QVariant& elective, const QVariant& total);
 
 private:
-    QString path_;
-    sqlite3* db_ = nullptr;
-    sqlite3_stmt* statement_ = nullptr;
+    Connection& connection_;
 };
 
 namespace CreditRows {

@@ -15,7 +15,10 @@ void openClassList(Query& list, const QString& database, const QString& county, 
                    const QString& classText) {
     list.close();
     list.setDatabasePath(database);
-    list.setSql(QStringLiteral("select * from 顺序号 where 县区代码=:xqdm and 学校代码=:xxdm and 班级=") +
+    // Codes match whatever their case, also in files made before the columns
+    // were declared so.
+    list.setSql(QStringLiteral("select * from 顺序号 where 县区代码=:xqdm COLLATE NOCASE and "
+                               "学校代码=:xxdm COLLATE NOCASE and 班级=") +
                 sqlInteger(classText, classField) + QStringLiteral(" order by 顺序号 asc"));
     list.setParam(QStringLiteral(":xqdm"), county);
     list.setParam(QStringLiteral(":xxdm"), school);

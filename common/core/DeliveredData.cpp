@@ -3,6 +3,7 @@
 #include "DeskError.h"
 #include "FileProtection.h"
 #include "Schema.h"
+#include "TestNumber.h"
 
 #include <QDir>
 #include <QFile>
@@ -152,7 +153,7 @@ QStringList creditDatabaseStatements() {
         // The batch entry updates rows by sub-number; printing and entry
         // select a school by its unit code (characters 3-10).
         QStringLiteral("CREATE INDEX 学生表_副号 ON 学生表(%1)").arg(sub),
-        QStringLiteral("CREATE INDEX 学生表_副号单位 ON 学生表(substr(%1,3,8))").arg(sub),
+        QStringLiteral("CREATE INDEX 学生表_副号单位 ON 学生表(%1)").arg(TestNumber::Sql::unitCode(sub)),
     };
 }
 
