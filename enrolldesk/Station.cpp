@@ -4,6 +4,7 @@
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
+#include "UnitZPSZ.h"
 #include "Unitdata.h"
 #include "mainform.h"
 
@@ -13,6 +14,7 @@ EnrollStation::EnrollStation() {
     FormMain = main_.get();
     FormSJLR = new TFormSJLR(FormMain);
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
+    FormZPSZ = new TFormZPSZ(FormMain);
     Data = new TData(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
 

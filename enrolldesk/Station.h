@@ -8,6 +8,7 @@ class TFormCJ_BMK;
 class TFormSJLR;
 class TData;
 class TFormPZ_DKQ;
+class TFormZPSZ;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -22,6 +23,7 @@ public:
     TFormMain* FormMain = nullptr;     // 1
     TFormSJLR* FormSJLR = nullptr;     // 2
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
+    TFormZPSZ* FormZPSZ = nullptr;     // 5
     TData* Data = nullptr;             // 11
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
 
