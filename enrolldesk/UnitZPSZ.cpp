@@ -35,9 +35,13 @@ Size readSetup(const QString& setupIni) {
     return size;
 }
 
-QString startCaption(Size size) { return QStringLiteral("%1 × %2").arg(size.width).arg(size.height); }
+QString startCaption(Size size) {
+    return QStringLiteral("%1 × %2").arg(size.width).arg(size.height);
+}
 
-QString changedCaption(Size size) { return QStringLiteral("%1 ×%2").arg(size.width).arg(size.height); }
+QString changedCaption(Size size) {
+    return QStringLiteral("%1 ×%2").arg(size.width).arg(size.height);
+}
 
 } // namespace PhotoSize
 
@@ -47,7 +51,9 @@ TFormZPSZ::TFormZPSZ(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormZPSZ
     connectHandler(ui->Button2, &QPushButton::clicked, this, &TFormZPSZ::Button2Click);
 }
 
-TFormZPSZ::~TFormZPSZ() { delete ui; }
+TFormZPSZ::~TFormZPSZ() {
+    delete ui;
+}
 
 void TFormZPSZ::Button1Click() {
     // Both boxes are converted before anything changes.
@@ -74,4 +80,6 @@ void TFormZPSZ::Button1Click() {
     close();
 }
 
-void TFormZPSZ::Button2Click() { close(); }
+void TFormZPSZ::Button2Click() {
+    close();
+}
