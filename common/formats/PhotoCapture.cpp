@@ -88,7 +88,7 @@ Outcome grabPhoto(const QImage& frame, const FrameRect& rect, QSize photoSize, c
         return Outcome::SubNumberEmpty;
     if (Text::trimmed(subNumberText).size() != subNumberLength)
         return Outcome::SubNumberLength;
-    WholeFile::replaceDurably(photoPath(programFolder, subNumberText), jpeg);
+    WholeFile::replaceAtomically(photoPath(programFolder, subNumberText), jpeg);
     return Outcome::Saved;
 }
 
