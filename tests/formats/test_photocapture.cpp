@@ -108,12 +108,16 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(int, outcome);
         TempStation station;
-        QVERIFY(write(station.file(QStringLiteral("temp.bmp")), "old"));
+        // Stale working files, one longer than the new contents: nothing
+        // of it may remain at the end.
+        QVERIFY(write(station.file(QStringLiteral("temp.bmp")), QByteArray(2 << 20, 'x')));
         QVERIFY(write(station.file(QStringLiteral("tmp.bmp")), "old"));
         const auto rect = PhotoCapture::framingRect(QPoint(319, 239), defaultSize);
         QCOMPARE(int(PhotoCapture::grabPhoto(frame(), rect, defaultSize, typed, station.path())), outcome);
         QCOMPARE(QImage(station.file(QStringLiteral("temp.bmp"))).size(), QSize(640, 480));
+        QCOMPARE(QFileInfo(station.file(QStringLiteral("temp.bmp"))).size(), 54 + 640 * 480 * 3);
         QCOMPARE(QImage(station.file(QStringLiteral("tmp.bmp"))).size(), QSize(336, 480));
+        QCOMPARE(QFileInfo(station.file(QStringLiteral("tmp.bmp"))).size(), 54 + 336 * 3 * 480);
         const QStringList photos = QDir(station.file(QStringLiteral("photo"))).entryList(QDir::Files);
         QCOMPARE(photos.size(), outcome == int(Outcome::Saved) ? 1 : 0);
         QVERIFY(!PhotoCapture::messageFor(Outcome(outcome)).isEmpty() || outcome == int(Outcome::Saved));
