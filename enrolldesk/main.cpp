@@ -17,7 +17,8 @@ int main(int argc, char* argv[]) {
     Startup::prepareApplication();
     QString folderNotice;
     try {
-        folderNotice = StationFolder::open(QStringLiteral("enrolldesk"), {QStringLiteral("photo"), QStringLiteral("card")});
+        folderNotice = StationFolder::open(QStringLiteral("enrolldesk"),
+                                           {QStringLiteral("photo"), QStringLiteral("card")});
     } catch (const DeskError& e) {
         std::fprintf(stderr, "enrolldesk: %s\n", e.what());
         Dialogs::current().message(e.message());

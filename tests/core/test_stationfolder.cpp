@@ -25,7 +25,8 @@ QByteArray readFile(const QString& path) {
 // Sets an environment variable for one test case.
 class EnvSetting {
 public:
-    EnvSetting(const char* name, const QByteArray& value) : name_(name), before_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+    EnvSetting(const char* name, const QByteArray& value)
+        : name_(name), before_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
         if (value.isNull())
             qunsetenv(name);
         else
@@ -59,22 +60,28 @@ private slots:
 
 void TestStationFolder::locateFollowsTheOrder_data() {
     QTest::addColumn<bool>("deskHome");
-    QTest::addColumn<bool>("programData");  // data/ beside the program
+    QTest::addColumn<bool>("programData"); // data/ beside the program
     QTest::addColumn<bool>("programWritable");
-    QTest::addColumn<QString>("xdgDataHome"); // relative to the temporary folder; "-" unset, "rel" a relative value
-    QTest::addColumn<QString>("expected");    // relative to the temporary folder
+    // Relative to the temporary folder; "-" leaves it unset, "rel" is a relative value.
+    QTest::addColumn<QString>("xdgDataHome");
+    QTest::addColumn<QString>("expected"); // relative to the temporary folder
     QTest::addColumn<int>("origin");
 
     const int env = int(StationFolder::Origin::Environment);
     const int own = int(StationFolder::Origin::ProgramFolder);
     const int user = int(StationFolder::Origin::UserFolder);
-    QTest::newRow("DESK_HOME wins over a ready program folder") << true << true << true << "xdg" << "shared/" << env;
-    QTest::newRow("program folder holding data/") << false << true << true << "xdg" << "bin/" << own;
-    QTest::newRow("program folder without data/") << false << false << true << "xdg" << "xdg/enrolldesk/" << user;
-    QTest::newRow("read-only program folder") << false << true << false << "xdg" << "xdg/enrolldesk/" << user;
-    QTest::newRow("no XDG_DATA_HOME") << false << false << true << "-" << "home/.local/share/enrolldesk/" << user;
-    QTest::newRow("relative XDG_DATA_HOME is ignored")
-        << false << false << true << "rel" << "home/.local/share/enrolldesk/" << user;
+    QTest::newRow("DESK_HOME wins over a ready program folder") << true << true << true << "xdg"
+                                                                << "shared/" << env;
+    QTest::newRow("program folder holding data/") << false << true << true << "xdg"
+                                                  << "bin/" << own;
+    QTest::newRow("program folder without data/") << false << false << true << "xdg"
+                                                  << "xdg/enrolldesk/" << user;
+    QTest::newRow("read-only program folder") << false << true << false << "xdg"
+                                              << "xdg/enrolldesk/" << user;
+    QTest::newRow("no XDG_DATA_HOME") << false << false << true << "-"
+                                      << "home/.local/share/enrolldesk/" << user;
+    QTest::newRow("relative XDG_DATA_HOME is ignored") << false << false << true << "rel"
+                                                       << "home/.local/share/enrolldesk/" << user;
 }
 
 void TestStationFolder::locateFollowsTheOrder() {
@@ -106,7 +113,8 @@ void TestStationFolder::locateFollowsTheOrder() {
         xdg = (root + xdgDataHome).toUtf8();
     const EnvSetting home("HOME", (root + QStringLiteral("home")).toUtf8());
     const EnvSetting xdgSetting("XDG_DATA_HOME", xdg);
-    const EnvSetting deskSetting("DESK_HOME", deskHome ? (root + QStringLiteral("shared")).toUtf8() : QByteArray());
+    const EnvSetting deskSetting("DESK_HOME",
+                                 deskHome ? (root + QStringLiteral("shared")).toUtf8() : QByteArray());
 
     const StationFolder::Location location = StationFolder::locate(QStringLiteral("enrolldesk"), bin);
     QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -150,7 +158,8 @@ void TestStationFolder::layOutCompletesAnInterruptedFirstStart() {
 
     StationFolder::layOut(station, delivered, {});
 
-    QCOMPARE(readFile(station + QStringLiteral("/data/XFRDCJK.mdb")), QByteArray("credit database with one credit"));
+    QCOMPARE(readFile(station + QStringLiteral("/data/XFRDCJK.mdb")),
+             QByteArray("credit database with one credit"));
     QCOMPARE(readFile(station + QStringLiteral("/data/XXBMB.mdb")), QByteArray("name table"));
     QVERIFY(!QFileInfo::exists(station + QStringLiteral("/data/XXBMB.mdb.part")));
 }
@@ -167,7 +176,8 @@ void TestStationFolder::folderThatCannotBeCreatedIsNamedAndNothingIsMade() {
         StationFolder::layOut(station, delivered, {QStringLiteral("photo")});
         QFAIL("a folder under a file was accepted");
     } catch (const DeskError& e) {
-        QVERIFY2(e.message().contains(QStringLiteral("无法创建站点文件夹“%1”").arg(station)), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("无法创建站点文件夹“%1”").arg(station)),
+                 qPrintable(e.message()));
     }
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              (QStringList{QStringLiteral("delivered"), QStringLiteral("share")}));
