@@ -10,6 +10,7 @@ packages=(
     libgsf-1-dev libshp-dev mdbtools-dev libjpeg-dev libsqlite3-dev
     fonts-noto-cjk fonts-wqy-zenhei fonts-arphic-ukai qt6-translations-l10n
     xvfb xauth e2fsprogs
+    dpkg-dev sqlite3 x11-utils
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: once in the
 # normal build (build/) and once with the address and undefined-behaviour
-# sanitizers (build-asan/). Set DESK_SKIP_SANITIZER=1 to run only the first.
+# sanitizers (build-asan/), and the package test on the package built from
+# build/. Set DESK_SKIP_SANITIZER=1 to run only the first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -9,6 +10,9 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j "$(nproc)")
+# The Debian package, made from build/, unpacked into a scratch root and
+# started from there.
+tests/package/test_package.sh "$(scripts/package.sh build)"
 
 if [ "${DESK_SKIP_SANITIZER:-0}" != 1 ]; then
     scripts/build.sh build-asan -DDESK_SANITIZE=ON -DDESK_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
