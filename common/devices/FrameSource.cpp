@@ -48,6 +48,77 @@ QCameraFormat chooseFormat(const QCameraDevice& device) {
 
 QList<QCameraDevice> cameras() { return QMediaDevices::videoInputs(); }
 
+inline uchar clampByte(int v) { return uchar(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+// BT.601, video range, in 16.16 fixed point.
+inline void yuvToRgb(int y, int u, int v, uchar* out) {
+    const int c = (y - 16) * 76309;
+    const int d = u - 128;
+    const int e = v - 128;
+    out[0] = clampByte((c + 104597 * e + 32768) >> 16);
+    out[1] = clampByte((c - 25675 * d - 53279 * e + 32768) >> 16);
+    out[2] = clampByte((c + 132201 * d + 32768) >> 16);
+}
+
+// The mapped planes of a YUV frame as RGB888; null for other formats.
+QImage yuvToImage(const QVideoFrame& frame) {
+    const QVideoFrameFormat::PixelFormat format = frame.pixelFormat();
+    const int w = frame.width();
+    const int h = frame.height();
+    QImage image(w, h, QImage::Format_RGB888);
+    switch (format) {
+    case QVideoFrameFormat::Format_YUYV:
+    case QVideoFrameFormat::Format_UYVY: {
+        const bool yFirst = format == QVideoFrameFormat::Format_YUYV;
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = frame.bits(0) + qsizetype(y) * frame.bytesPerLine(0);
+            uchar* out = image.scanLine(y);
+            for (int x = 0; x < w; x += 2) {
+                const uchar* q = in + 2 * x; // four bytes for two pixels
+                const int y0 = yFirst ? q[0] : q[1];
+                const int y1 = yFirst ? q[2] : q[3];
+                const int u = yFirst ? q[1] : q[0];
+                const int v = yFirst ? q[3] : q[2];
+                yuvToRgb(y0, u, v, out + 3 * x);
+                if (x + 1 < w)
+                    yuvToRgb(y1, u, v, out + 3 * (x + 1));
+            }
+        }
+        return image;
+    }
+    case QVideoFrameFormat::Format_NV12:
+    case QVideoFrameFormat::Format_NV21: {
+        const bool uFirst = format == QVideoFrameFormat::Format_NV12;
+        for (int y = 0; y < h; ++y) {
+            const uchar* luma = frame.bits(0) + qsizetype(y) * frame.bytesPerLine(0);
+            const uchar* chroma = frame.bits(1) + qsizetype(y / 2) * frame.bytesPerLine(1);
+            uchar* out = image.scanLine(y);
+            for (int x = 0; x < w; ++x) {
+                const uchar* c = chroma + 2 * (x / 2);
+                yuvToRgb(luma[x], uFirst ? c[0] : c[1], uFirst ? c[1] : c[0], out + 3 * x);
+            }
+        }
+        return image;
+    }
+    case QVideoFrameFormat::Format_YUV420P:
+    case QVideoFrameFormat::Format_YV12: {
+        const int up = format == QVideoFrameFormat::Format_YUV420P ? 1 : 2;
+        const int vp = 3 - up;
+        for (int y = 0; y < h; ++y) {
+            const uchar* luma = frame.bits(0) + qsizetype(y) * frame.bytesPerLine(0);
+            const uchar* us = frame.bits(up) + qsizetype(y / 2) * frame.bytesPerLine(up);
+            const uchar* vs = frame.bits(vp) + qsizetype(y / 2) * frame.bytesPerLine(vp);
+            uchar* out = image.scanLine(y);
+            for (int x = 0; x < w; ++x)
+                yuvToRgb(luma[x], us[x / 2], vs[x / 2], out + 3 * x);
+        }
+        return image;
+    }
+    default:
+        return QImage();
+    }
+}
+
 } // namespace
 
 QString FrameSource::testDeviceName() { return QStringLiteral("测试图像"); }
@@ -129,7 +200,7 @@ QImage FrameSource::latestFrame() const {
         return cachedFrame_;
     QImage image;
     if (frame.isValid()) {
-        image = frame.toImage();
+        image = frameToImage(frame);
         if (!image.isNull() && image.size() != frameSize())
             image = image.scaled(frameSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (!image.isNull())
@@ -207,6 +278,25 @@ void FrameSource::checkFrameSize(const QSize& size) {
                   .arg(size.width())
                   .arg(size.height());
     emit formatNotice(notice_);
+}
+
+QImage frameToImage(const QVideoFrame& source) {
+    if (!source.isValid())
+        return QImage();
+    QVideoFrame frame(source);
+    QImage image;
+    if (frame.map(QVideoFrame::ReadOnly)) {
+        const QImage::Format rgb = QVideoFrameFormat::imageFormatFromPixelFormat(frame.pixelFormat());
+        if (rgb != QImage::Format_Invalid)
+            image = QImage(frame.bits(0), frame.width(), frame.height(), frame.bytesPerLine(0), rgb)
+                        .convertToFormat(QImage::Format_RGB888);
+        else
+            image = yuvToImage(frame);
+        frame.unmap();
+    }
+    if (image.isNull())
+        image = source.toImage();
+    return image;
 }
 
 QImage syntheticTestFrame(int tick) {

@@ -102,6 +102,12 @@ private:
     mutable QImage cachedFrame_;
 };
 
+// A camera frame as an image in its own size, converted on the CPU for the
+// usual camera formats (RGB variants, YUYV, UYVY, NV12, NV21, I420, YV12;
+// BT.601 video range), through Qt's own conversion for any other. Null
+// when the frame cannot be read.
+QImage frameToImage(const QVideoFrame& frame);
+
 // One picture of the synthetic device: 640 x 480 RGB888, a background that
 // drifts with `tick` and a face-sized head and shoulders swaying around the
 // middle of the frame. The same tick always gives the same picture.
