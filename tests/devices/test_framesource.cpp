@@ -5,27 +5,6 @@
 
 namespace {
 
-// Runs with the synthetic device listed, or not, and puts the setting back.
-class TestCamera {
-public:
-    explicit TestCamera(bool on) : old_(qgetenv("DESK_TEST_CAMERA")), had_(qEnvironmentVariableIsSet("DESK_TEST_CAMERA")) {
-        if (on)
-            qputenv("DESK_TEST_CAMERA", "1");
-        else
-            qunsetenv("DESK_TEST_CAMERA");
-    }
-    ~TestCamera() {
-        if (had_)
-            qputenv("DESK_TEST_CAMERA", old_);
-        else
-            qunsetenv("DESK_TEST_CAMERA");
-    }
-
-private:
-    QByteArray old_;
-    bool had_;
-};
-
 bool isUniform(const QImage& image) {
     const QRgb first = image.pixel(0, 0);
     for (int y = 0; y < image.height(); y += 7)
@@ -49,7 +28,7 @@ private slots:
 void TestFrameSource::testDeviceListedOnlyWhenAskedFor() {
     FrameSource source;
     {
-        TestCamera off(false);
+        qunsetenv("DESK_TEST_CAMERA");
         const QStringList names = source.deviceNames();
         QVERIFY(!names.contains(FrameSource::testDeviceName()));
         // The position after the real devices holds nothing to start.
@@ -58,7 +37,7 @@ void TestFrameSource::testDeviceListedOnlyWhenAskedFor() {
         QVERIFY(source.latestFrame().isNull());
     }
     {
-        TestCamera on(true);
+        qputenv("DESK_TEST_CAMERA", "1");
         const QStringList names = source.deviceNames();
         QVERIFY(!names.isEmpty());
         QCOMPARE(names.last(), QStringLiteral("测试图像"));
@@ -67,15 +46,12 @@ void TestFrameSource::testDeviceListedOnlyWhenAskedFor() {
         QVERIFY(!source.start(int(names.size())));
         QVERIFY(!source.isActive());
     }
-    {
-        TestCamera other(false);
-        qputenv("DESK_TEST_CAMERA", "yes");
-        QVERIFY(!source.deviceNames().contains(FrameSource::testDeviceName()));
-    }
+    qputenv("DESK_TEST_CAMERA", "yes");
+    QVERIFY(!source.deviceNames().contains(FrameSource::testDeviceName()));
 }
 
 void TestFrameSource::testDeviceDeliversFramesUntilStopped() {
-    TestCamera on(true);
+    qputenv("DESK_TEST_CAMERA", "1");
     FrameSource source;
     QSignalSpy frames(&source, &FrameSource::frameArrived);
     QSignalSpy notices(&source, &FrameSource::formatNotice);
@@ -113,7 +89,7 @@ void TestFrameSource::testDeviceDeliversFramesUntilStopped() {
 }
 
 void TestFrameSource::startingAnotherPositionStopsTheRunningDevice() {
-    TestCamera on(true);
+    qputenv("DESK_TEST_CAMERA", "1");
     FrameSource source;
     QSignalSpy frames(&source, &FrameSource::frameArrived);
     const int test = int(source.deviceNames().size()) - 1;
@@ -166,15 +142,6 @@ void TestFrameSource::cameraFramesBecomeImages() {
         }
     }
 
-    // RGB frames keep their colours.
-    QVideoFrame rgb(QVideoFrameFormat(QSize(2, 1), QVideoFrameFormat::Format_BGRX8888));
-    QVERIFY(rgb.map(QVideoFrame::WriteOnly));
-    const uchar pixels[] = {0x10, 0x20, 0x30, 0xff, 0x01, 0x02, 0x03, 0xff};
-    memcpy(rgb.bits(0), pixels, sizeof pixels);
-    rgb.unmap();
-    const QImage image = frameToImage(rgb);
-    QCOMPARE(image.pixel(0, 0), qRgb(0x30, 0x20, 0x10));
-    QCOMPARE(image.pixel(1, 0), qRgb(0x03, 0x02, 0x01));
 }
 
 QTEST_GUILESS_MAIN(TestFrameSource)
