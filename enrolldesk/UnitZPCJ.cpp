@@ -555,29 +555,30 @@ void TFormZPCJ::closeEvent(QCloseEvent* event) {
 
 // --- the keyboard shortcuts
 
-bool TFormZPCJ::AppMessage(int key) {
+void TFormZPCJ::AppMessage(int key, bool& consumed) {
+    consumed = key == Qt::Key_D || key == Qt::Key_A || (key == Qt::Key_Tab && !Text::trimmed(Edit3->text()).isEmpty());
     switch (key) {
     case Qt::Key_Up:
         Button2Click();
-        return false;
+        return;
     case Qt::Key_Down:
         Button3Click();
-        return false;
+        return;
     case Qt::Key_Left:
         Button5Click();
-        return false;
+        return;
     case Qt::Key_Right:
         Button4Click();
-        return false;
+        return;
     case Qt::Key_Tab:
         if (Text::trimmed(Edit3->text()).isEmpty()) {
             Dialogs::current().message(QStringLiteral("学业水平测试副号不能为空！"));
-            return false;
+            return;
         }
         TakePhoto();
         ShowPhoto(PhotoPath());
         afterCapture();
-        return true;
+        return;
     case Qt::Key_D:
         if (listOpen()) {
             NextStudent();
@@ -585,7 +586,7 @@ bool TFormZPCJ::AppMessage(int key) {
             ShowPhoto(PhotoPath());
             ShowStudentCaption();
         }
-        return true;
+        return;
     case Qt::Key_A:
         if (listOpen()) {
             PriorStudent();
@@ -593,9 +594,9 @@ bool TFormZPCJ::AppMessage(int key) {
             ShowPhoto(PhotoPath());
             ShowStudentCaption();
         }
-        return true;
+        return;
     default:
-        return false;
+        return;
     }
 }
 
@@ -610,7 +611,7 @@ bool TFormZPCJ::eventFilter(QObject* watched, QEvent* event) {
             if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
                 return DeskDialog::eventFilter(watched, event);
             bool consumed = false;
-            ErrorBoundary::run([&] { consumed = AppMessage(key->key()); });
+            ErrorBoundary::run([&] { AppMessage(key->key(), consumed); });
             if (consumed)
                 return true;
         }

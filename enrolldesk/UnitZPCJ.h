@@ -104,8 +104,9 @@ private:
     void ShowStudentCaption();
     void ShowCurrentSubNumber();
     void afterCapture();
-    // The keyboard shortcuts; true when the key is consumed.
-    bool AppMessage(int key);
+    // The keyboard shortcuts. `consumed` is set before the action runs, so
+    // a key whose action fails is still kept from the controls.
+    void AppMessage(int key, bool& consumed);
 
     TData* data_ = nullptr;
     DataSource* DataSource1 = nullptr;
