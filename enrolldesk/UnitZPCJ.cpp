@@ -8,6 +8,7 @@
 #include "Unitdata.h"
 #include "VideoWindow.h"
 #include "Windows.h"
+#include "ui_UnitZPCJ.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,27 +31,6 @@ const QString NoList = QStringLiteral("没有选择学校学生信息！");
 const QString SubNumberField = QStringLiteral("学业水平测试副号");
 const QString NameField = QStringLiteral("姓名");
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w = 120, int h = 20) {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, h);
-    return l;
-}
-
-QPushButton* pushButton(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-QLineEdit* lineEdit(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(geometry);
-    return e;
-}
-
 // "%Ns" on the local encoding: right-aligned in `width` bytes, never cut.
 QString rightAligned(const QString& text, int width) {
     const int bytes = Gb18030::byteLength(text);
@@ -59,9 +39,9 @@ QString rightAligned(const QString& text, int width) {
 
 } // namespace
 
-TFormZPCJ::TFormZPCJ(QWidget* parent) : DeskDialog(parent) {
+TFormZPCJ::TFormZPCJ(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormZPCJ) {
     setObjectName(QStringLiteral("FormZPCJ"));
-    setWindowTitle(QStringLiteral("电子照片采集"));
+    setupUi(ui);
     buildControls();
     applyManners();
     ErrorBoundary::run([this] { FormCreate(); });
@@ -70,115 +50,46 @@ TFormZPCJ::TFormZPCJ(QWidget* parent) : DeskDialog(parent) {
 TFormZPCJ::~TFormZPCJ() {
     if (shortcutsInstalled_)
         qApp->removeEventFilter(this);
+    delete ui;
 }
 
 void TFormZPCJ::buildControls() {
-    // Left column: exam type, school, class, the list.
-    RadioGroup1 = new QGroupBox(QStringLiteral("考试类型"), this);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setGeometry(8, 8, 244, 48);
-    RadioButton1 = new QRadioButton(QStringLiteral("应届"), RadioGroup1);
-    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-    RadioButton1->setGeometry(24, 20, 80, 20);
-    RadioButton2 = new QRadioButton(QStringLiteral("补考"), RadioGroup1);
-    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-    RadioButton2->setGeometry(136, 20, 80, 20);
-
-    label(this, QStringLiteral("县区代码："), 8, 66);
-    Edit1 = lineEdit(this, "Edit1", QRect(100, 64, 152, 22));
-    setTypingLimit(Edit1, 4);
-    label(this, QStringLiteral("学校代码："), 8, 94);
-    Edit2 = lineEdit(this, "Edit2", QRect(100, 92, 152, 22));
-    setTypingLimit(Edit2, 4);
-    label(this, QStringLiteral("班　　级："), 8, 122);
-    ComboBox4 = new QComboBox(this);
-    ComboBox4->setObjectName(QStringLiteral("ComboBox4"));
-    ComboBox4->setGeometry(100, 120, 152, 22);
-
-    DBGrid1 = new DbGrid(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(8, 150, 244, 450);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-
-    Panel12 = new QFrame(this);
-    Panel12->setObjectName(QStringLiteral("Panel12"));
-    Panel12->setGeometry(DBGrid1->geometry());
-    Panel12->setFrameShape(QFrame::Box);
-    auto* title = new QLabel(QStringLiteral("未有相片学生"), Panel12);
-    title->setGeometry(1, 1, 242, 22);
-    title->setStyleSheet(QStringLiteral("background: blue; color: white;"));
-    ChClose = pushButton(Panel12, "ChClose", QStringLiteral("×"), QRect(220, 2, 20, 20));
-    Memo1 = new QPlainTextEdit(Panel12);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(1, 23, 242, 426);
-    Memo1->setReadOnly(true);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RadioButton1 = ui->RadioButton1;
+    RadioButton2 = ui->RadioButton2;
+    Edit1 = ui->Edit1;
+    Edit2 = ui->Edit2;
+    ComboBox4 = ui->ComboBox4;
+    DBGrid1 = ui->DBGrid1;
+    Panel12 = ui->Panel12;
+    ChClose = ui->ChClose;
+    Memo1 = ui->Memo1;
+    Edit3 = ui->Edit3;
+    Label7 = ui->Label7;
+    cbsb = ui->cbsb;
+    Panel7 = ui->Panel7;
+    Panel8 = ui->Panel8;
+    Image1 = ui->Image1;
+    Label5 = ui->Label5;
+    Label6 = ui->Label6;
+    Label8 = ui->Label8;
+    SaveImage = ui->SaveImage;
+    priorXS = ui->priorXS;
+    NextXS = ui->NextXS;
+    Setup = ui->Setup;
+    Check = ui->Check;
+    Button2 = ui->Button2;
+    Button3 = ui->Button3;
+    Button4 = ui->Button4;
+    Button5 = ui->Button5;
     Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Panel12->hide();
 
-    // Right column: camera, preview, current student, buttons.
-    Panel3 = new QFrame(this);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->setGeometry(260, 0, 622, 648);
-    VideoWin = new VideoWindow(Panel3);
+    // The live picture is made here: its control name is also its class's.
+    VideoWin = new VideoWindow(ui->Panel3);
     VideoWin->setObjectName(QStringLiteral("VideoWindow"));
     VideoWin->setGeometry(16, 16, VideoWindow::DefaultWidth, VideoWindow::DefaultHeight);
     VideoWin->setFocusPolicy(Qt::StrongFocus);
     VideoWin->setSource(&camera_);
-
-    Panel7 = new QFrame(Panel3);
-    Panel7->setObjectName(QStringLiteral("Panel7"));
-    Panel7->setGeometry(447, 16, 102, 102);
-    Panel7->setStyleSheet(QStringLiteral("#Panel7 { background: fuchsia; }"));
-    Panel8 = new QFrame(Panel7);
-    Panel8->setObjectName(QStringLiteral("Panel8"));
-    Panel8->setGeometry(1, 1, 100, 100);
-    Panel8->setStyleSheet(QStringLiteral("#Panel8 { background: white; }"));
-    Image1 = new QLabel(Panel8);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 100, 100);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label5 = new QLabel(QStringLiteral("空白"), Panel8);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setGeometry(9, 30, 82, 40);
-    QFont blank = Label5->font();
-    blank.setPixelSize(40);
-    blank.setBold(true);
-    Label5->setFont(blank);
-    Label5->setStyleSheet(QStringLiteral("color: black;"));
-
-    label(Panel3, QStringLiteral("学业水平测试副号："), 16, 372, 130);
-    Edit3 = lineEdit(Panel3, "Edit3", QRect(150, 370, 200, 24));
-    setTypingLimit(Edit3, 14);
-    QFont bold = Edit3->font();
-    bold.setBold(true);
-    Edit3->setFont(bold);
-    label(Panel3, QStringLiteral("当前相片尺寸："), 370, 372, 100);
-    Label7 = label(Panel3, QString(), 470, 372, 140);
-    Label7->setObjectName(QStringLiteral("Label7"));
-
-    label(Panel3, QStringLiteral("视频设备选择："), 16, 404, 100);
-    cbsb = new QComboBox(Panel3);
-    cbsb->setObjectName(QStringLiteral("cbsb"));
-    cbsb->setGeometry(120, 402, 296, 22);
-    cbsb->setEditable(false);
-
-    Label6 = label(Panel3, QString(), 16, 434, 590, 22);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    Label6->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
-    Label8 = label(Panel3, QStringLiteral("学生总数："), 16, 462, 200, 22);
-    Label8->setObjectName(QStringLiteral("Label8"));
-
-    SaveImage = pushButton(Panel3, "SaveImage", QStringLiteral("拍摄(Tab键)"), QRect(16, 500, 120, 32));
-    priorXS = pushButton(Panel3, "priorXS", QStringLiteral("上一学生（A） "), QRect(146, 500, 120, 32));
-    NextXS = pushButton(Panel3, "NextXS", QStringLiteral("下一学生（D） "), QRect(276, 500, 120, 32));
-    Setup = pushButton(Panel3, "Setup", QStringLiteral("设置"), QRect(16, 544, 120, 32));
-    Check = pushButton(Panel3, "Check", QStringLiteral("检查拍照情况   "), QRect(146, 544, 120, 32));
-    Button2 = pushButton(Panel3, "Button2", QStringLiteral("↑"), QRect(480, 500, 32, 32));
-    Button3 = pushButton(Panel3, "Button3", QStringLiteral("↓"), QRect(480, 564, 32, 32));
-    Button5 = pushButton(Panel3, "Button5", QStringLiteral("←"), QRect(446, 532, 32, 32));
-    Button4 = pushButton(Panel3, "Button4", QStringLiteral("→"), QRect(514, 532, 32, 32));
 
     connectHandler(Edit1, &QLineEdit::textChanged, this, &TFormZPCJ::Edit1Change);
     connectHandler(Edit2, &QLineEdit::returnPressed, this, &TFormZPCJ::Edit2Return);

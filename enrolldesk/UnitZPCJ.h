@@ -22,6 +22,10 @@ class DbGrid;
 class TData;
 class VideoWindow;
 
+namespace Ui {
+class TFormZPCJ;
+}
+
 // The photo window: one passport photograph of every student of a school,
 // taken from the camera and stored as photo/<sub-number>.jpg. The student
 // list lives in the shared query QR1 of the data module; the window sets its
@@ -93,6 +97,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    Ui::TFormZPCJ* ui;
     void buildControls();
     void fillDevices();
     void fillClasses();
@@ -118,7 +123,6 @@ private:
     bool Dragging = false;
     bool shortcutsInstalled_ = false;
 
-    QGroupBox* RadioGroup1;
     QRadioButton* RadioButton1;
     QRadioButton* RadioButton2;
     QLineEdit* Edit1;
@@ -131,7 +135,6 @@ private:
     QLineEdit* Edit3;
     QLabel* Label7;
     QComboBox* cbsb;
-    QFrame* Panel3;
     VideoWindow* VideoWin;
     QFrame* Panel7;
     QFrame* Panel8;
