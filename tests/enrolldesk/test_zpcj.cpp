@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "FakeDialogs.h"
 #include "Jpeg.h"
+#include "Station.h"
 #include "StationFolder.h"
 #include "TempStation.h"
 #include "UnitZPCJ.h"
@@ -28,6 +29,7 @@ private slots:
     void missingPhotoReport();
     void captureFromTheTestCamera();
     void frameMoves();
+    void settingsDialogResizesTheStationsWindow();
 
 private:
     void student(const char* table, const QString& sub, const QString& name, int cls);
@@ -233,6 +235,18 @@ void TestZPCJ::frameMoves() {
     emit video->mouseMoved(QPoint(300, 300));
     QCOMPARE(w_->frameCentre(), QPoint(200, 172));
     QCOMPARE(w_->framingRect().left, 200 - 168);
+}
+
+void TestZPCJ::settingsDialogResizesTheStationsWindow() {
+    EnrollStation station;
+    TFormZPSZ* settings = station.FormZPSZ;
+    QCOMPARE(settings->photoWindow(), static_cast<PhotoSizeTarget*>(station.FormZPCJ));
+    edit(settings, "Edit1")->setText(QStringLiteral("200"));
+    edit(settings, "Edit2")->setText(QStringLiteral("280"));
+    button(settings, "Button1")->click();
+    QCOMPARE(QSize(station.FormZPCJ->PhotoWidth, station.FormZPCJ->PhotoHeight), QSize(200, 280));
+    QCOMPARE(control<QFrame>(station.FormZPCJ, "Panel8")->size(), QSize(200, 280));
+    QCOMPARE(control<QLabel>(station.FormZPCJ, "Label7")->text(), QStringLiteral("200 ×280"));
 }
 
 QTEST_MAIN(TestZPCJ)
