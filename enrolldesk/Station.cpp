@@ -4,6 +4,7 @@
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
+#include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
 #include "Unitdata.h"
 #include "mainform.h"
@@ -14,10 +15,14 @@ EnrollStation::EnrollStation() {
     FormMain = main_.get();
     FormSJLR = new TFormSJLR(FormMain);
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
+    FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
     Data = new TData(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
 
+    FormZPCJ->setData(Data);
+    FormZPCJ->setSettingsDialog(FormZPSZ);
+    FormZPSZ->setPhotoWindow(FormZPCJ);
     FormSJLR->setReader(IdCardReader::open(StationFolder::setupIni(), StationFolder::cardFolder(), &readerWarning));
 }
 

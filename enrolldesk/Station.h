@@ -9,6 +9,7 @@ class TFormSJLR;
 class TData;
 class TFormPZ_DKQ;
 class TFormZPSZ;
+class TFormZPCJ;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -23,6 +24,7 @@ public:
     TFormMain* FormMain = nullptr;     // 1
     TFormSJLR* FormSJLR = nullptr;     // 2
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
+    TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
     TData* Data = nullptr;             // 11
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15

@@ -7,6 +7,7 @@
 #include "UnitCJ_BMK.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
+#include "UnitZPCJ.h"
 #include "Windows.h"
 
 #include <QDir>
@@ -96,11 +97,11 @@ void TFormMain::N9Click() {}
 void TFormMain::N18Click() {}
 void TFormMain::N10Click() {}
 void TFormMain::N7Click() {}
-void TFormMain::N5Click() {}
 void TFormMain::N19Click() {}
 void TFormMain::N12Click() {}
 
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
+void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
 
 void TFormMain::N6Click() {

@@ -1,0 +1,531 @@
+#include "UnitZPCJ.h"
+#include "Database.h"
+#include "DbGrid.h"
+#include "Dialogs.h"
+#include "ErrorBoundary.h"
+#include "StationFolder.h"
+#include "Text.h"
+#include "Unitdata.h"
+#include "VideoWindow.h"
+#include "Windows.h"
+#include "ui_UnitZPCJ.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QString NoList = QStringLiteral("没有选择学校学生信息！");
+const QString SubNumberField = QStringLiteral("学业水平测试副号");
+const QString NameField = QStringLiteral("姓名");
+
+// "%Ns" on the local encoding: right-aligned in `width` bytes, never cut.
+QString rightAligned(const QString& text, int width) {
+    const int bytes = Gb18030::byteLength(text);
+    return bytes >= width ? text : QString(width - bytes, QLatin1Char(' ')) + text;
+}
+
+} // namespace
+
+TFormZPCJ::TFormZPCJ(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormZPCJ) {
+    setObjectName(QStringLiteral("FormZPCJ"));
+    setupUi(ui);
+    buildControls();
+    applyManners();
+    ErrorBoundary::run([this] { FormCreate(); });
+}
+
+TFormZPCJ::~TFormZPCJ() {
+    if (shortcutsInstalled_)
+        qApp->removeEventFilter(this);
+    delete ui;
+}
+
+void TFormZPCJ::buildControls() {
+    RadioButton1 = ui->RadioButton1;
+    RadioButton2 = ui->RadioButton2;
+    Edit1 = ui->Edit1;
+    Edit2 = ui->Edit2;
+    ComboBox4 = ui->ComboBox4;
+    DBGrid1 = ui->DBGrid1;
+    Panel12 = ui->Panel12;
+    ChClose = ui->ChClose;
+    Memo1 = ui->Memo1;
+    Edit3 = ui->Edit3;
+    Label7 = ui->Label7;
+    cbsb = ui->cbsb;
+    Panel7 = ui->Panel7;
+    Panel8 = ui->Panel8;
+    Image1 = ui->Image1;
+    Label5 = ui->Label5;
+    Label6 = ui->Label6;
+    Label8 = ui->Label8;
+    SaveImage = ui->SaveImage;
+    priorXS = ui->priorXS;
+    NextXS = ui->NextXS;
+    Setup = ui->Setup;
+    Check = ui->Check;
+    Button2 = ui->Button2;
+    Button3 = ui->Button3;
+    Button4 = ui->Button4;
+    Button5 = ui->Button5;
+    Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Panel12->hide();
+
+    // The live picture is made here: its control name is also its class's.
+    VideoWin = new VideoWindow(ui->Panel3);
+    VideoWin->setObjectName(QStringLiteral("VideoWindow"));
+    VideoWin->setGeometry(16, 16, VideoWindow::DefaultWidth, VideoWindow::DefaultHeight);
+    VideoWin->setFocusPolicy(Qt::StrongFocus);
+    VideoWin->setSource(&camera_);
+
+    connectHandler(Edit1, &QLineEdit::textChanged, this, &TFormZPCJ::Edit1Change);
+    connectHandler(Edit2, &QLineEdit::returnPressed, this, &TFormZPCJ::Edit2Return);
+    connectHandler(ComboBox4, &QComboBox::activated, this, &TFormZPCJ::ComboBox4Change);
+    connectHandler(Edit3, &QLineEdit::returnPressed, this, &TFormZPCJ::Edit3Return);
+    connectHandler(DBGrid1, &QAbstractItemView::clicked, this,
+                   [](TFormZPCJ* w, const QModelIndex& index) { w->DBGrid1CellClick(index.row()); });
+    connectHandler(SaveImage, &QPushButton::clicked, this, &TFormZPCJ::SaveImageClick);
+    connectHandler(NextXS, &QPushButton::clicked, this, &TFormZPCJ::NextXSClick);
+    connectHandler(priorXS, &QPushButton::clicked, this, &TFormZPCJ::priorXSClick);
+    connectHandler(Check, &QPushButton::clicked, this, &TFormZPCJ::CheckClick);
+    connectHandler(ChClose, &QPushButton::clicked, this, &TFormZPCJ::ChCloseClick);
+    connectHandler(Setup, &QPushButton::clicked, this, &TFormZPCJ::SetupClick);
+    connectHandler(cbsb, &QComboBox::activated, this, &TFormZPCJ::cbsbSelect);
+    connectHandler(Button2, &QPushButton::clicked, this, &TFormZPCJ::Button2Click);
+    connectHandler(Button3, &QPushButton::clicked, this, &TFormZPCJ::Button3Click);
+    connectHandler(Button4, &QPushButton::clicked, this, &TFormZPCJ::Button4Click);
+    connectHandler(Button5, &QPushButton::clicked, this, &TFormZPCJ::Button5Click);
+    connectHandler(VideoWin, &VideoWindow::mousePressed, this, &TFormZPCJ::VideoWindowMouseDown);
+    connectHandler(VideoWin, &VideoWindow::mouseMoved, this, &TFormZPCJ::VideoWindowMouseMove);
+    connectHandler(VideoWin, &VideoWindow::mouseReleased, this, &TFormZPCJ::VideoWindowMouseUp);
+}
+
+void TFormZPCJ::setData(TData* data) {
+    data_ = data;
+    DataSource1 = new DataSource(&data->QR1, QStringLiteral("学生表"), SubNumberField, this);
+    DBGrid1->setDataSource(DataSource1);
+}
+
+// --- creation and showing
+
+void TFormZPCJ::FormCreate() {
+    fillDevices();
+    fillClasses();
+    qApp->installEventFilter(this);
+    shortcutsInstalled_ = true;
+    AppDir = StationFolder::programFolder();
+    Dragging = false;
+    const PhotoSize::Size size = PhotoSize::readSetup(StationFolder::setupIni());
+    PhotoWidth = size.width;
+    PhotoHeight = size.height;
+    Label7->setText(PhotoSize::startCaption(size));
+    ResizePreview(PhotoWidth, PhotoHeight);
+}
+
+void TFormZPCJ::FormShow() {
+    activateWindow();
+    setFocus();
+    fillDevices();
+    fillClasses();
+}
+
+void TFormZPCJ::fillDevices() {
+    const QSignalBlocker quiet(cbsb);
+    cbsb->clear();
+    cbsb->addItems(camera_.deviceNames());
+    if (cbsb->count() > 0)
+        cbsb->setCurrentIndex(0);
+}
+
+void TFormZPCJ::fillClasses() {
+    ADOQuery1.close();
+    ADOQuery1.setDatabasePath(StationFolder::registrationDb());
+    ADOQuery1.setSql(QStringLiteral("select distinct 班级 from 学生表 order by 班级 asc"));
+    ADOQuery1.open();
+    const QSignalBlocker quiet(ComboBox4);
+    ComboBox4->clear();
+    for (int row = 0; row < ADOQuery1.recordCount(); ++row)
+        ComboBox4->addItem(Query::textOf(ADOQuery1.value(row, 0)));
+    if (ComboBox4->count() > 0)
+        ComboBox4->setCurrentIndex(0);
+}
+
+void TFormZPCJ::ResizePreview(int width, int height) {
+    if (Panel8->width() == width && Panel8->height() == height)
+        return;
+    const int dw = width - Panel8->width();
+    const int dh = height - Panel8->height();
+    Panel8->resize(Panel8->width() + dw, Panel8->height() + dh);
+    Panel7->resize(Panel7->width() + dw, Panel7->height() + dh);
+    Image1->resize(Panel8->size());
+    Panel7->move(VideoWin->x() + VideoWin->width() + 30, Panel7->y());
+    Label5->move((Panel8->width() - Label5->width()) / 2, (Panel8->height() - Label5->height()) / 2);
+    Label5->resize(82, Label5->height());
+    setFixedSize(882, 648);
+}
+
+void TFormZPCJ::setPhotoSize(int width, int height) {
+    PhotoWidth = width;
+    PhotoHeight = height;
+}
+
+void TFormZPCJ::setPhotoSizeCaption(const QString& text) { Label7->setText(text); }
+
+// --- the student list
+
+QString TFormZPCJ::listSql(bool makeUp, const QString& county, const QString& school, const QString& cls) {
+    QString sql = QStringLiteral("select 班级,学业水平测试副号,姓名 from %1 where substr(学业水平测试副号,3,8)=%2")
+                      .arg(makeUp ? QStringLiteral("补考表") : QStringLiteral("学生表"),
+                           sqlQuote(Text::trimmed(county) + Text::trimmed(school), SubNumberField));
+    if (!cls.isNull())
+        sql += QStringLiteral(" and 班级=") + sqlInteger(Text::trimmed(cls), QStringLiteral("班级"));
+    return sql + QStringLiteral(" order by 班级,学业水平测试副号 asc");
+}
+
+Query* TFormZPCJ::list() const { return data_ ? &data_->QR1 : nullptr; }
+
+bool TFormZPCJ::listOpen() const { return list() && list()->isOpen(); }
+
+void TFormZPCJ::loadList(const QString& cls) {
+    if (!RadioButton1->isChecked() && !RadioButton2->isChecked()) {
+        Dialogs::current().message(QStringLiteral("请选择考试类型！"));
+        return;
+    }
+    if (!list())
+        return;
+    Query& q = *list();
+    q.close();
+    q.setDatabasePath(StationFolder::registrationDb());
+    q.setSql(listSql(RadioButton2->isChecked(), Edit1->text(), Edit2->text(), cls));
+    q.open();
+    Label8->setText(QStringLiteral("学生总数：") + QString::number(q.recordCount()));
+    if (DataSource1)
+        DataSource1->first();
+    q.first();
+    ShowCurrentSubNumber();
+    ShowPhoto(PhotoPath());
+    ShowStudentCaption();
+}
+
+void TFormZPCJ::Edit1Change() {
+    if (Text::trimmed(Edit1->text()).size() >= 4)
+        Edit2->setFocus();
+}
+
+void TFormZPCJ::Edit2Return() { loadList(QString()); }
+
+void TFormZPCJ::ComboBox4Change() { loadList(ComboBox4->currentText()); }
+
+void TFormZPCJ::NextStudent() {
+    if (!list())
+        return;
+    if (DataSource1)
+        DataSource1->next();
+    else
+        list()->next();
+}
+
+void TFormZPCJ::PriorStudent() {
+    if (!list())
+        return;
+    if (DataSource1)
+        DataSource1->prior();
+    else
+        list()->prior();
+}
+
+void TFormZPCJ::ShowStudentCaption() {
+    if (!listOpen() || list()->isEmpty())
+        return;
+    Label6->setText(QStringLiteral("姓名：%1  学业水平测试副号：%2")
+                        .arg(list()->text(NameField), list()->text(SubNumberField)));
+}
+
+void TFormZPCJ::ShowCurrentSubNumber() {
+    if (!listOpen() || list()->isEmpty())
+        return;
+    Edit3->setText(list()->text(SubNumberField));
+}
+
+void TFormZPCJ::NextXSClick() {
+    if (!listOpen()) {
+        Dialogs::current().message(NoList);
+        return;
+    }
+    NextStudent();
+    ShowCurrentSubNumber();
+    ShowStudentCaption();
+    ShowPhoto(PhotoPath());
+}
+
+void TFormZPCJ::priorXSClick() {
+    if (!listOpen()) {
+        Dialogs::current().message(NoList);
+        return;
+    }
+    PriorStudent();
+    ShowCurrentSubNumber();
+    ShowStudentCaption();
+    ShowPhoto(PhotoPath());
+}
+
+void TFormZPCJ::DBGrid1CellClick(int row) {
+    if (DataSource1)
+        DataSource1->setCurrentRow(row);
+    ShowStudentCaption();
+    ShowCurrentSubNumber();
+    ShowPhoto(PhotoPath());
+}
+
+void TFormZPCJ::Edit3Return() {
+    Label6->clear();
+    if (listOpen() && list()->locate(SubNumberField, Text::trimmed(Edit3->text()))) {
+        if (DataSource1)
+            DataSource1->setCurrentRow(list()->currentRow());
+        ShowStudentCaption();
+    }
+    ShowPhoto(PhotoPath());
+}
+
+// --- photos
+
+QString TFormZPCJ::PhotoPath() const { return PhotoCapture::photoPath(AppDir, Edit3->text()); }
+
+void TFormZPCJ::ShowPhoto(const QString& path) {
+    QPixmap photo;
+    if (QFileInfo::exists(path) && photo.load(path)) {
+        Label5->hide();
+        Image1->setPixmap(photo);
+    } else {
+        Image1->clear();
+        Label5->show();
+    }
+}
+
+void TFormZPCJ::afterCapture() {
+    if (listOpen()) {
+        NextStudent();
+        ShowCurrentSubNumber();
+        ShowStudentCaption();
+    } else {
+        Dialogs::current().message(NoList);
+    }
+}
+
+void TFormZPCJ::SaveImageClick() {
+    TakePhoto();
+    ShowPhoto(PhotoPath());
+    afterCapture();
+}
+
+void TFormZPCJ::SetupClick() {
+    if (settings_) {
+        settings_->setPhotoWindow(this);
+        Windows::showModalCentred(settings_);
+    }
+}
+
+// --- the missing-photo check
+
+QString TFormZPCJ::reportLine(const QString& subNumber, const QString& name) {
+    return rightAligned(subNumber, 20) + rightAligned(name, 8);
+}
+
+void TFormZPCJ::CheckClick() {
+    if (!listOpen())
+        return;
+    const Query& q = *list();
+    const int subColumn = q.fieldIndex(SubNumberField);
+    const int nameColumn = q.fieldIndex(NameField);
+    QStringList lines{reportLine(SubNumberField, NameField)};
+    QSet<QString> listed;
+    int missing = 0;
+    for (int row = 0; row < q.recordCount(); ++row) {
+        const QString sub = Text::trimmed(Query::textOf(q.value(row, subColumn)));
+        listed.insert(sub);
+        if (!QFileInfo::exists(AppDir + QStringLiteral("photo/") + sub + QStringLiteral(".jpg"))) {
+            ++missing;
+            lines << reportLine(sub, Query::textOf(q.value(row, nameColumn)));
+        }
+    }
+    lines << QString()
+          << QStringLiteral("共有学生：%1,未照相人数为：%2").arg(q.recordCount()).arg(missing);
+
+    // Photos of the list's school that belong to no student of the list.
+    const QString school = Text::trimmed(Edit1->text()) + Text::trimmed(Edit2->text());
+    QStringList strays;
+    const QStringList files = QDir(AppDir + QStringLiteral("photo")).entryList(QDir::Files, QDir::Name);
+    for (const QString& file : files) {
+        if (!file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
+            continue;
+        const QString sub = file.left(file.size() - 4);
+        if (sub.mid(2, 8) == school && !listed.contains(sub))
+            strays << file;
+    }
+    if (!strays.isEmpty()) {
+        lines << QString() << QStringLiteral("不属于本名单学生的相片：");
+        lines << strays;
+    }
+    Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+    if (DataSource1 && q.recordCount() > 0)
+        DataSource1->last();
+    Panel12->show();
+    Panel12->raise();
+}
+
+void TFormZPCJ::ChCloseClick() {
+    Memo1->clear();
+    Panel12->hide();
+}
+
+// --- the camera
+
+PhotoCapture::FrameRect TFormZPCJ::framingRect() const {
+    return PhotoCapture::framingRect(frameCentre(), QSize(PhotoWidth, PhotoHeight));
+}
+
+void TFormZPCJ::cbsbSelect(int position) {
+    camera_.stop();
+    if (!camera_.start(position))
+        return;
+    const QPoint centre = PhotoCapture::initialCentre(VideoWin->size());
+    FrameCenterX = centre.x();
+    FrameCenterY = centre.y();
+    DrawFrame();
+    VideoWin->setFocus();
+}
+
+void TFormZPCJ::DrawFrame() { VideoWin->DrawFrame(framingRect().toQRect()); }
+
+void TFormZPCJ::Button2Click() {
+    --FrameCenterY;
+    DrawFrame();
+}
+
+void TFormZPCJ::Button3Click() {
+    ++FrameCenterY;
+    DrawFrame();
+}
+
+void TFormZPCJ::Button4Click() {
+    ++FrameCenterX;
+    DrawFrame();
+}
+
+void TFormZPCJ::Button5Click() {
+    --FrameCenterX;
+    DrawFrame();
+}
+
+void TFormZPCJ::VideoWindowMouseDown() { Dragging = true; }
+
+void TFormZPCJ::VideoWindowMouseUp() { Dragging = false; }
+
+void TFormZPCJ::VideoWindowMouseMove(const QPoint& position) {
+    if (!Dragging)
+        return;
+    // The pointer's own pixels, not rescaled to the frame.
+    FrameCenterX = position.x();
+    FrameCenterY = position.y();
+    DrawFrame();
+    VideoWin->setFocus();
+}
+
+void TFormZPCJ::TakePhoto() {
+    const QImage frame = camera_.isActive() ? camera_.latestFrame() : QImage();
+    const PhotoCapture::Outcome outcome =
+        PhotoCapture::grabPhoto(frame, framingRect(), QSize(PhotoWidth, PhotoHeight), Edit3->text(), AppDir);
+    if (outcome == PhotoCapture::Outcome::Saved)
+        ShowPhoto(PhotoPath());
+    else
+        Dialogs::current().message(PhotoCapture::messageFor(outcome));
+}
+
+void TFormZPCJ::StopCamera() {
+    camera_.stop();
+    VideoWin->clearFrame();
+}
+
+void TFormZPCJ::closeEvent(QCloseEvent* event) {
+    StopCamera();
+    DeskDialog::closeEvent(event);
+}
+
+// --- the keyboard shortcuts
+
+void TFormZPCJ::AppMessage(int key, bool& consumed) {
+    consumed = key == Qt::Key_D || key == Qt::Key_A || (key == Qt::Key_Tab && !Text::trimmed(Edit3->text()).isEmpty());
+    switch (key) {
+    case Qt::Key_Up:
+        Button2Click();
+        return;
+    case Qt::Key_Down:
+        Button3Click();
+        return;
+    case Qt::Key_Left:
+        Button5Click();
+        return;
+    case Qt::Key_Right:
+        Button4Click();
+        return;
+    case Qt::Key_Tab:
+        if (Text::trimmed(Edit3->text()).isEmpty()) {
+            Dialogs::current().message(QStringLiteral("学业水平测试副号不能为空！"));
+            return;
+        }
+        TakePhoto();
+        ShowPhoto(PhotoPath());
+        afterCapture();
+        return;
+    case Qt::Key_D:
+        if (listOpen()) {
+            NextStudent();
+            ShowCurrentSubNumber();
+            ShowPhoto(PhotoPath());
+            ShowStudentCaption();
+        }
+        return;
+    case Qt::Key_A:
+        if (listOpen()) {
+            PriorStudent();
+            ShowCurrentSubNumber();
+            ShowPhoto(PhotoPath());
+            ShowStudentCaption();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+bool TFormZPCJ::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && isVisible() && isActiveWindow()) {
+        // A key goes once to the focused control (then to its parents, if it
+        // ignores it): the shortcuts act on that first delivery only.
+        QWidget* focus = QApplication::focusWidget();
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget == (focus ? focus : this) && widget->window() == this) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+                return DeskDialog::eventFilter(watched, event);
+            bool consumed = false;
+            ErrorBoundary::run([&] { AppMessage(key->key(), consumed); });
+            if (consumed)
+                return true;
+        }
+    }
+    return DeskDialog::eventFilter(watched, event);
+}
