@@ -13,6 +13,7 @@
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
+#include "UnitZPCJ.h"
 #include "mainform.h"
 
 #include <QApplication>
@@ -21,7 +22,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 
@@ -48,6 +51,7 @@ bool save(QWidget* w, const QString& folder, const QString& name) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    qputenv("DESK_TEST_CAMERA", "1"); // the synthetic camera for the photo window
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: DESK_HOME=<station> snapwindows <output folder>\n");
@@ -133,5 +137,29 @@ int main(int argc, char* argv[]) {
 
     station.FormPZ_DKQ->show();
     ok &= save(station.FormPZ_DKQ, out, QStringLiteral("reader.png"));
+    station.FormPZ_DKQ->hide();
+
+    // The photo window on the test camera: the school's list, one student
+    // photographed, the frame moved a little to the left.
+    TFormZPCJ* photo = station.FormZPCJ;
+    photo->show();
+    find<QRadioButton>(photo, "RadioButton1")->setChecked(true);
+    setText(photo, "Edit1", QStringLiteral("0101"));
+    setText(photo, "Edit2", QStringLiteral("0002"));
+    photo->Edit2Return();
+    QComboBox* devices = find<QComboBox>(photo, "cbsb");
+    photo->cbsbSelect(devices->findText(QStringLiteral("测试图像")));
+    for (int i = 0; i < 12; ++i)
+        photo->Button5Click();
+    for (int i = 0; i < 25; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    photo->SaveImageClick();
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    ok &= save(photo, out, QStringLiteral("photo.png"));
     return ok ? 0 : 1;
 }
