@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "StationFolder.h"
+#include "TestNumber.h"
 #include "Text.h"
 #include "Unitdata.h"
 #include "VideoWindow.h"
@@ -187,8 +188,9 @@ void TFormZPCJ::setPhotoSizeCaption(const QString& text) { Label7->setText(text)
 // --- the student list
 
 QString TFormZPCJ::listSql(bool makeUp, const QString& county, const QString& school, const QString& cls) {
-    QString sql = QStringLiteral("select 班级,学业水平测试副号,姓名 from %1 where substr(学业水平测试副号,3,8)=%2")
+    QString sql = QStringLiteral("select 班级,学业水平测试副号,姓名 from %1 where %2=%3")
                       .arg(makeUp ? QStringLiteral("补考表") : QStringLiteral("学生表"),
+                           TestNumber::Sql::unitCode(SubNumberField),
                            sqlQuote(Text::trimmed(county) + Text::trimmed(school), SubNumberField));
     if (!cls.isNull())
         sql += QStringLiteral(" and 班级=") + sqlInteger(Text::trimmed(cls), QStringLiteral("班级"));
@@ -364,15 +366,23 @@ void TFormZPCJ::CheckClick() {
     lines << QString()
           << QStringLiteral("共有学生：%1,未照相人数为：%2").arg(q.recordCount()).arg(missing);
 
-    // Photos of the list's school that belong to no student of the list.
+    // Photos of the list's school that belong to no student of the school
+    // (a list of one class still counts the school's other classes).
     const QString school = Text::trimmed(Edit1->text()) + Text::trimmed(Edit2->text());
+    Query whole;
+    whole.setDatabasePath(q.databasePath());
+    whole.setSql(listSql(RadioButton2->isChecked(), Edit1->text(), Edit2->text()));
+    whole.open();
+    const int column = whole.fieldIndex(SubNumberField);
+    for (int row = 0; row < whole.recordCount(); ++row)
+        listed.insert(Text::trimmed(Query::textOf(whole.value(row, column))));
     QStringList strays;
     const QStringList files = QDir(AppDir + QStringLiteral("photo")).entryList(QDir::Files, QDir::Name);
     for (const QString& file : files) {
         if (!file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
             continue;
         const QString sub = file.left(file.size() - 4);
-        if (sub.mid(2, 8) == school && !listed.contains(sub))
+        if (sub.mid(2, 8).compare(school, Qt::CaseInsensitive) == 0 && !listed.contains(sub))
             strays << file;
     }
     if (!strays.isEmpty()) {

@@ -73,10 +73,10 @@ void TestZPCJ::loadList(bool makeUp) {
 
 void TestZPCJ::listSql() {
     QCOMPARE(TFormZPCJ::listSql(false, QStringLiteral(" 0101"), QStringLiteral("0002 ")),
-             QStringLiteral("select 班级,学业水平测试副号,姓名 from 学生表 where substr(学业水平测试副号,3,8)='01010002' "
+             QStringLiteral("select 班级,学业水平测试副号,姓名 from 学生表 where substr(学业水平测试副号,3,8) COLLATE NOCASE='01010002' "
                             "order by 班级,学业水平测试副号 asc"));
     QCOMPARE(TFormZPCJ::listSql(true, QStringLiteral("0101"), QStringLiteral("0002"), QStringLiteral(" 2")),
-             QStringLiteral("select 班级,学业水平测试副号,姓名 from 补考表 where substr(学业水平测试副号,3,8)='01010002' "
+             QStringLiteral("select 班级,学业水平测试副号,姓名 from 补考表 where substr(学业水平测试副号,3,8) COLLATE NOCASE='01010002' "
                             "and 班级=2 order by 班级,学业水平测试副号 asc"));
     // A class that is not a number cannot change the statement.
     QVERIFY_THROWS_EXCEPTION(DbError, TFormZPCJ::listSql(false, "0101", "0002", QStringLiteral("1 or 1=1")));
@@ -196,6 +196,12 @@ void TestZPCJ::missingPhotoReport() {
                                             "09010100029999.jpg");
     auto* memo = control<QPlainTextEdit>(w_.get(), "Memo1");
     QCOMPARE(memo->toPlainText(), expected);
+    // A list of one class: the photo of a student of another class of the
+    // school is no stray.
+    combo(w_.get(), "ComboBox4")->setCurrentText(QStringLiteral("1"));
+    w_->ComboBox4Change();
+    button(w_.get(), "Check")->click();
+    QVERIFY(memo->toPlainText().endsWith(QStringLiteral("不属于本名单学生的相片：\n09010100029999.jpg")));
     button(w_.get(), "ChClose")->click();
     QVERIFY(memo->toPlainText().isEmpty());
     QVERIFY(!control<QFrame>(w_.get(), "Panel12")->isVisible());
