@@ -31,7 +31,7 @@ enum : quint16 {
     kCodePage = 0x0042, kBoundSheet = 0x0085, kMulRk = 0x00BD, kMulBlank = 0x00BE,
     kRString = 0x00D6, kXf = 0x00E0, kSst = 0x00FC, kLabelSst = 0x00FD, kBlank = 0x0201,
     kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205, kString = 0x0207, kRk = 0x027E,
-    kFormat = 0x041E, kBof = 0x0809, kFormat4 = 0x001E, kXf4 = 0x0443,
+    kFormat = 0x041E, kBof = 0x0809,
 };
 
 constexpr int kMaxRows = 65536;
@@ -336,20 +336,21 @@ QString dateText(double serial, bool base1904, const QString& format) {
         seconds -= 86400;
         days += 1;
     }
-    QDate date;
-    bool fakeLeapDay = false;
-    if (base1904) {
-        date = QDate(1904, 1, 1).addDays(qint64(days));
-    } else if (days == 60) {
-        fakeLeapDay = true; // 1900 counted as a leap year
-    } else {
-        date = QDate(1899, 12, 31).addDays(qint64(days) - (days > 60 ? 1 : 0));
-        if (days == 0)
-            date = QDate(1900, 1, 0 + 1).addDays(-1); // shown as 1900-01-00
+    // Day 0 shows as 1900-01-00 and day 60 as 1900-02-29: Excel counts 1900
+    // as a leap year.
+    int year = 1900, month = 1, day = 0;
+    if (base1904 || days > 0) {
+        QDate date;
+        if (base1904)
+            date = QDate(1904, 1, 1).addDays(qint64(days));
+        else if (days == 60)
+            date = QDate(1900, 2, 28);
+        else
+            date = QDate(1899, 12, 31).addDays(qint64(days) - (days > 60 ? 1 : 0));
+        year = date.year();
+        month = date.month();
+        day = !base1904 && days == 60 ? 29 : date.day();
     }
-    const int year = fakeLeapDay ? 1900 : date.year();
-    const int month = fakeLeapDay ? 2 : date.month();
-    const int day = fakeLeapDay ? 29 : (days == 0 && !base1904 ? 0 : date.day());
     const int hour = int(seconds / 3600), minute = int(seconds / 60 % 60), second = int(seconds % 60);
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -550,15 +551,13 @@ Globals readGlobals(const QByteArray& stream) {
         case kDateMode:
             g.base1904 = u16(r.data, 0) == 1;
             break;
-        case kFormat:
-        case kFormat4: {
+        case kFormat: {
             const int index = u16(r.data, 0);
             g.formats.insert(index, g.biff8 ? unicodeAt(r.data, 2, false)
                                             : bytesAt(r.data, 2, true, g.codePage));
             break;
         }
         case kXf:
-        case kXf4:
             g.xfFormat.append(u16(r.data, 2));
             break;
         case kSst: {

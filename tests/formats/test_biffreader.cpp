@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+
 // The fixtures come from tests/tools/makexls.mjs.
 namespace {
 
@@ -27,24 +29,34 @@ QByteArray record(int id, const QByteArray& data) {
     return le16(id) + le16(int(data.size())) + data;
 }
 
-// A BIFF8 stream whose one sheet holds LABELSST cells 0..count-1 in column A,
-// with the shared string table given as records (SST body, CONTINUE bodies).
+// A BIFF8 stream of one sheet: `globals` go after the BOF of the workbook,
+// `cells` after the BOF of the sheet.
+QByteArray workbook(const QByteArray& globals, const QByteArray& cells) {
+    const QByteArray sheetName = QByteArray(1, 1) + QByteArray(1, 0) + "S";
+    QByteArray book = record(0x0809, le16(0x0600) + le16(0x0005) + QByteArray(12, '\0')) + globals;
+    const qsizetype sheetAt = book.size() + record(0x0085, le32(0) + le16(0) + sheetName).size() + 4;
+    book += record(0x0085, le32(quint32(sheetAt)) + le16(0) + sheetName);
+    book += record(0x000A, {});
+    book += record(0x0809, le16(0x0600) + le16(0x0010) + QByteArray(12, '\0')) + cells;
+    return book + record(0x000A, {});
+}
+
+// One sheet of LABELSST cells 0..count-1 in column A, with the shared string
+// table given as record bodies (SST, then CONTINUE).
 QByteArray sstWorkbook(const QVector<QByteArray>& sstParts, int count) {
-    const QByteArray bof = record(0x0809, le16(0x0600) + le16(0x0005) + QByteArray(12, '\0'));
-    QByteArray sheetName = QByteArray(1, 1) + QByteArray(1, 0) + "S";
-    QByteArray globals = bof;
-    globals += record(0x00FC, le32(quint32(count)) + le32(quint32(count)) + sstParts.first());
+    QByteArray globals = record(0x00FC, le32(quint32(count)) + le32(quint32(count)) + sstParts.first());
     for (qsizetype i = 1; i < sstParts.size(); ++i)
         globals += record(0x003C, sstParts.at(i));
-    const QByteArray boundSheetProbe = record(0x0085, le32(0) + le16(0) + sheetName);
-    const qsizetype sheetAt = globals.size() + boundSheetProbe.size() + 4;
-    globals += record(0x0085, le32(quint32(sheetAt)) + le16(0) + sheetName);
-    globals += record(0x000A, {});
-    QByteArray sheet = record(0x0809, le16(0x0600) + le16(0x0010) + QByteArray(12, '\0'));
+    QByteArray cells;
     for (int r = 0; r < count; ++r)
-        sheet += record(0x00FD, le16(r) + le16(0) + le16(15) + le32(quint32(r)));
-    sheet += record(0x000A, {});
-    return globals + sheet;
+        cells += record(0x00FD, le16(r) + le16(0) + le16(15) + le32(quint32(r)));
+    return workbook(globals, cells);
+}
+
+QByteArray number(int row, int xf, double value) {
+    QByteArray bits(8, '\0');
+    std::memcpy(bits.data(), &value, 8);
+    return record(0x0203, le16(row) + le16(0) + le16(xf) + bits);
 }
 
 } // namespace
@@ -90,6 +102,64 @@ private slots:
             QCOMPARE(wb.text(i, 0), QString::number(i));
             QCOMPARE(wb.text(i, 1), QStringLiteral("考生") + cycle.repeated(1 + i % 3) + QString::number(i));
         }
+    }
+
+    // Numbers as Excel shows them: General keeps to about 11 characters,
+    // explicit formats round half away from zero, dates count 1900 as a
+    // leap year; RK and MULRK cells go through the same formats.
+    void numberFormats() {
+        const QVector<QPair<int, QString>> formats = {
+            {0, {}}, {1, {}}, {164, QStringLiteral("00")}, {165, QStringLiteral("0.0")},
+            {14, {}}, {22, {}}, {10, {}}, {3, {}}, {20, {}},
+            {166, QStringLiteral("yyyy\"年\"m\"月\"d\"日\"")}, {49, {}},
+        };
+        QByteArray globals;
+        for (const auto& f : formats)
+            if (!f.second.isEmpty())
+                globals += record(0x041E, le16(f.first) + le16(int(f.second.size())) + QByteArray(1, 1) +
+                                              QByteArray(reinterpret_cast<const char*>(f.second.utf16()),
+                                                         f.second.size() * 2));
+        for (const auto& f : formats)
+            globals += record(0x00E0, le16(0) + le16(f.first) + QByteArray(16, '\0'));
+        enum { General, Zero, TwoDigits, OneDecimal, Date, DateTime, Percent, Thousands, Time, Chinese, Text };
+        const QVector<std::tuple<int, double, QString>> cases = {
+            {General, 12345678901.0, "12345678901"},
+            {General, 123456789012.0, "1.23457E+11"},
+            {General, 1.0 / 3, "0.333333333"},
+            {General, 123.456789012345, "123.456789"},
+            {General, -2.5, "-2.5"},
+            {General, 0.00001234, "1.234E-05"},
+            {General, 0.0001234, "0.0001234"},
+            {General, 1e100, "1E+100"},
+            {Zero, -2.5, "-3"},
+            {Zero, 1234567.0, "1234567"},
+            {TwoDigits, 3, "03"},
+            {OneDecimal, 0.05, "0.1"},
+            {OneDecimal, 2, "2.0"},
+            {Date, 60, "1900/2/29"},
+            {Date, 61, "1900/3/1"},
+            {DateTime, 40000.5, "2009/7/6 12:00"},
+            {Percent, 0.1234, "12.34%"},
+            {Thousands, 1234567, "1,234,567"},
+            {Time, 0.75, "18:00"},
+            {Chinese, 40000, "2009年7月6日"},
+            {Text, 42, "42"},
+        };
+        QByteArray cells;
+        for (int r = 0; r < cases.size(); ++r)
+            cells += number(r, std::get<0>(cases.at(r)), std::get<1>(cases.at(r)));
+        const int rk = int(cases.size());
+        cells += record(0x027E, le16(rk) + le16(0) + le16(General) + le32(7u << 2 | 2));     // 7
+        cells += record(0x00BD, le16(rk + 1) + le16(0) + le16(OneDecimal) + le32(314u << 2 | 3) +
+                                    le16(TwoDigits) + le32(5u << 2 | 2) + le16(1));         // 3.14, 5
+        cells += record(0x0201, le16(rk + 5) + le16(3) + le16(0));                          // formatted blank
+        const BiffReader::Workbook wb = BiffReader::parse(workbook(globals, cells), QStringLiteral("t.xls"));
+        for (int r = 0; r < cases.size(); ++r)
+            QCOMPARE(wb.text(r, 0), std::get<2>(cases.at(r)));
+        QCOMPARE(wb.text(rk, 0), QStringLiteral("7"));
+        QCOMPARE(rowText(wb, rk + 1, 2), QStringList({"3.1", "05"}));
+        // A formatted blank cell counts for the last row, as for Excel.
+        QCOMPARE(wb.rowCount(), rk + 6);
     }
 
     // A shared string split between records changes its width in the
