@@ -132,8 +132,17 @@ public:
             throw Damaged();
         return quint8(parts_[part_][pos_++]);
     }
-    quint16 word() { return quint16(byte() | byte() << 8); }
-    quint32 dword() { return quint32(word()) | quint32(word()) << 16; }
+    // Each byte read in its own statement: the order of the reads matters.
+    quint16 word() {
+        const quint8 low = byte();
+        const quint8 high = byte();
+        return quint16(low | high << 8);
+    }
+    quint32 dword() {
+        const quint16 low = word();
+        const quint16 high = word();
+        return quint32(low) | quint32(high) << 16;
+    }
     void skip(quint64 count) {
         while (count > 0) {
             if (atEnd())
