@@ -5,6 +5,7 @@
 #include "UnitDRSJ.h"
 #include "UnitMain.h"
 #include "UnitSJDC.h"
+#include "UnitXFSJLR.h"
 #include "Unitsjdcbg.h"
 
 CreditStation::CreditStation() {
@@ -12,6 +13,7 @@ CreditStation::CreditStation() {
     // The main window owns the others (they are its child windows).
     main_ = std::make_unique<TMainForm>(*this);
     MainForm = main_.get();
+    FormXFSJLR = new TFormXFSJLR(MainForm);
     FormDRSJ = new TFormDRSJ(MainForm);
     FormSJDC = new TFormSJDC(*this, MainForm);
     sjdcbgfrm = new Tsjdcbgfrm(MainForm);

@@ -3,6 +3,7 @@
 #include <memory>
 
 class TMainForm;
+class TFormXFSJLR;
 class TFormDRSJ;
 class TFormSJDC;
 class Tsjdcbgfrm;
@@ -18,6 +19,7 @@ public:
     CreditStation& operator=(const CreditStation&) = delete;
 
     TMainForm* MainForm = nullptr;
+    TFormXFSJLR* FormXFSJLR = nullptr; // 学分数据录入
     TFormDRSJ* FormDRSJ = nullptr;   // 导入数据
     TFormSJDC* FormSJDC = nullptr;   // 学分数据导出
     Tsjdcbgfrm* sjdcbgfrm = nullptr; // 学分数据导出报告

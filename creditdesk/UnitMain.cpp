@@ -7,6 +7,7 @@
 #include "StationFolder.h"
 #include "UnitDRSJ.h"
 #include "UnitSJDC.h"
+#include "UnitXFSJLR.h"
 #include "Windows.h"
 #include "ui_UnitMain.h"
 
@@ -28,6 +29,7 @@ TMainForm::TMainForm(CreditStation& station) : station_(station), ui(new Ui::TMa
     connectHandler(ui->N2, &QAction::triggered, this, &TMainForm::N2Click);
     connectHandler(ui->N18, &QAction::triggered, this, &TMainForm::N18Click);
     connectHandler(ui->N16, &QAction::triggered, this, &TMainForm::N16Click);
+    connectHandler(ui->N22, &QAction::triggered, this, &TMainForm::N15Click);
     connectHandler(ui->N10, &QAction::triggered, this, &TMainForm::N10Click);
     connectHandler(ui->N11, &QAction::triggered, this, &TMainForm::N11Click);
     connectHandler(ui->N21, &QAction::triggered, this, &TMainForm::N21Click);
@@ -68,13 +70,17 @@ void TMainForm::N18Click() {
     Windows::showModalCentred(station_.FormDRSJ);
 }
 
+// The single entry window stands at a fixed place on the screen.
+void TMainForm::N15Click() {
+    Windows::showModalAt(station_.FormXFSJLR, 200, 360);
+}
+
 // The batch entry and the printing windows come with later work; until then
 // their items open nothing.
 void TMainForm::N16Click() {}
 void TMainForm::N10Click() {}
 void TMainForm::N11Click() {}
 void TMainForm::N21Click() {}
-void TMainForm::N15Click() {}
 
 void TMainForm::showExport(int level) {
     ProgramValues::ExportLevel = level;

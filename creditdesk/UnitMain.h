@@ -30,7 +30,7 @@ public:
     void N7Click();  // 分市导出
     void N8Click();  // 分县导出
     void N9Click();  // 分校导出
-    void N15Click(); // the single entry window; no menu item offers it
+    void N15Click(); // 单个录入 (menu item N22)
 
     Query ADOQuery1; // the clearing statement
 
