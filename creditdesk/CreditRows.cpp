@@ -10,24 +10,6 @@ namespace {
 const QString insertSql = QStringLiteral(
     "insert into 学生表(学业水平测试副号,姓名,身份证号,必修学分,选修学分,总学分) values(?,?,?,?,?,?)");
 
-bool isNumber(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 CreditInserter::CreditInserter(Connection& connection) : connection_(connection) {}
@@ -57,7 +39,7 @@ ImportedCredit importedCredit(const QVariant& stored) {
     if (stored.isNull())
         return credit;
     double number = 0;
-    if (isNumber(stored)) {
+    if (Query::isNumber(stored)) {
         number = stored.toDouble();
     } else {
         const QString text = Query::textOf(stored);
@@ -91,7 +73,7 @@ ImportedCredit importedCredit(const QVariant& stored) {
 }
 
 bool sourceKeyLess(const QVariant& a, const QVariant& b) {
-    const auto rank = [](const QVariant& v) { return v.isNull() ? 0 : isNumber(v) ? 1 : 2; };
+    const auto rank = [](const QVariant& v) { return v.isNull() ? 0 : Query::isNumber(v) ? 1 : 2; };
     const int ra = rank(a), rb = rank(b);
     if (ra != rb)
         return ra < rb;

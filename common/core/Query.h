@@ -108,6 +108,8 @@ public:
 
     // The display text of any stored value (numbers as digits, null as "").
     static QString textOf(const QVariant& value);
+    // Whether a stored value is a number (any integer or floating type).
+    static bool isNumber(const QVariant& value);
 
 private:
     // One value: its type and either the number itself or where its text

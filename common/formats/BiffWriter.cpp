@@ -1,5 +1,6 @@
 #include "BiffWriter.h"
 #include "DeskError.h"
+#include "Query.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -395,26 +396,12 @@ public:
     void add(int row, int column, const QVariant& value) {
         if (!value.isValid() || value.isNull())
             return;
-        switch (value.typeId()) {
-        case QMetaType::QString:
+        if (value.typeId() == QMetaType::QString)
             text(row, column, *static_cast<const QString*>(value.constData()));
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Float:
-        case QMetaType::Double:
+        else if (Query::isNumber(value))
             number(row, column, value.toDouble());
-            break;
-        default:
+        else
             text(row, column, value.toString());
-            break;
-        }
     }
 
     void text(int row, int column, const QString& text) {
