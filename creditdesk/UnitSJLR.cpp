@@ -18,8 +18,11 @@ namespace {
 
 const QString noStudents = QStringLiteral("数据库中不存在该学校的学生信息，请确认信息已导入！");
 
-// The six columns of one side, left to right.
-const int columnWidths[TFormSJLR::SideColumns] = {107, 60, 120, 55, 55, 45};
+// The six columns of one side, left to right. The ID number column is wider
+// than the 120 pixels it had with the old 宋体, whose digits were half a
+// character wide: the CJK fonts that stand in for it need 136 pixels for
+// 18 digits, which the grid's spare width allows on both sides.
+const int columnWidths[TFormSJLR::SideColumns] = {107, 60, 136, 55, 55, 45};
 const char16_t* const columnHeaders[TFormSJLR::SideColumns] = {u"学业水平测试副号", u"姓名", u"身份证号",
                                                                u"必修学分", u"选修学分", u"总学分"};
 const char16_t* const columnFields[TFormSJLR::SideColumns] = {u"学业水平测试副号", u"姓名", u"身份证号",
@@ -74,6 +77,11 @@ TFormSJLR::TFormSJLR(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormSJLR
     ui->Panel1->setFont(panelFont);
     ui->Button3->setFont(QApplication::font());
     ui->BitBtn1->setFont(QApplication::font());
+    // The instructions' twenty lines fit their box in a smaller size.
+    QFont memoFont = panelFont;
+    memoFont.setPixelSize(11);
+    ui->Memo1->setFont(memoFont);
+    ui->Memo1->document()->setDocumentMargin(2);
 
     QTableWidget* grid = ui->Grid;
     grid->setColumnCount(2 * SideColumns);

@@ -4,7 +4,8 @@
 //
 //   DESK_HOME=<a station folder to fill> snapcredit <output folder>
 //
-// Run it under xvfb-run (or any display). It writes entry.png. The station
+// Run it under xvfb-run (or any display). It writes entry.png and
+// entry-help.png (the instructions open). The station
 // folder gets demo data: use a scratch folder, not a station in use (a folder
 // without data/ is laid out first).
 #include "CreditStation.h"
@@ -124,5 +125,7 @@ int main(int argc, char* argv[]) {
     // Back to the saved page.
     entry->Button1Click();
     bool ok = save(entry, out, QStringLiteral("entry.png"));
+    entry->Button3Click(); // 学分录入使用说明
+    ok &= save(entry, out, QStringLiteral("entry-help.png"));
     return ok && dialogs.errors == 0 ? 0 : 1;
 }
