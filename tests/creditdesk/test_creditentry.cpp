@@ -67,11 +67,8 @@ private slots:
     void savingStopsAtAStudentWithoutCredits_data();
     void savingStopsAtAStudentWithoutCredits();
     void savingAPageThatIsNotANumber();
-    void savingTheLastPageShowsTheFirst();
-    void refillEmptiesTheCreditsOnly();
     void settingTheWholeSchool();
     void settingTheWholeSchoolNeedsCodesAndCredits();
-    void settingAnUnknownSchool();
 
 private:
     TFormSJLR* form() { return station_->FormSJLR; }
@@ -88,6 +85,14 @@ private:
     void type(const QString& text) {
         editor()->setText(text);
         QTest::keyClick(editor(), Qt::Key_Return);
+    }
+    void fillPage(const QString& required, const QString& elective, const QString& total) {
+        for (int row = 1; row <= 20; ++row)
+            for (int side : {0, 6}) {
+                form()->setCells(side + 3, row, required);
+                form()->setCells(side + 4, row, elective);
+                form()->setCells(side + 5, row, total);
+            }
     }
     QPoint current() { return {grid()->currentColumn(), grid()->currentRow() + 1}; }
     // Required, elective, total of one student, as stored.
@@ -258,16 +263,20 @@ void TestCreditEntry::unknownSchoolKeepsTheSchoolShown() {
     // Paging and saving still work on the school shown.
     button(form(), "Button1")->click();
     QCOMPARE(form()->Cells(0, 1), sub(1));
-    for (int row = 1; row <= 20; ++row)
-        for (int side : {0, 6}) {
-            form()->setCells(side + 3, row, QStringLiteral("1"));
-            form()->setCells(side + 4, row, QStringLiteral("2"));
-            form()->setCells(side + 5, row, QStringLiteral("3"));
-        }
+    fillPage(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"));
+    dialogs_->clear();
     button(form(), "Button5")->click();
-    QCOMPARE(dialogs_->texts().last(), QStringLiteral("数据保存成功！"));
+    QCOMPARE(dialogs_->texts(), QStringList{"数据保存成功！"});
     QCOMPARE(creditsOf(sub(40)), (QVector<QVariant>{1, 2, 3}));
     QCOMPARE(form()->Cells(0, 1), sub(41)); // the next page of the same school
+    QCOMPARE(pageBox()->value(), 2);
+    // Saving the last page shows the first (the empty positions are skipped).
+    fillPage(QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("15"));
+    button(form(), "Button5")->click();
+    QCOMPARE(creditsOf(sub(45)), (QVector<QVariant>{7, 8, 15}));
+    QCOMPARE(form()->CurrentPage, 1);
+    QCOMPARE(pageBox()->value(), 1);
+    QCOMPARE(form()->Cells(0, 1) + form()->Cells(3, 1), sub(1) + "1");
 }
 
 void TestCreditEntry::editorEnterPaths() {
@@ -429,12 +438,7 @@ void TestCreditEntry::savingStopsAtAStudentWithoutCredits() {
     QFETCH(QString, message);
     addSchool(45);
     showAndLoad();
-    for (int row = 1; row <= 20; ++row)
-        for (int side : {0, 6}) {
-            form()->setCells(side + 3, row, QStringLiteral("120"));
-            form()->setCells(side + 4, row, QStringLiteral("30"));
-            form()->setCells(side + 5, row, QStringLiteral("150"));
-        }
+    fillPage(QStringLiteral("120"), QStringLiteral("30"), QStringLiteral("150"));
     form()->setCells(emptyColumn, 17, QString()); // position 17
     button(form(), "Button5")->click();
     QCOMPARE(dialogs_->texts(), QStringList{message.arg(sub(17))});
@@ -446,16 +450,23 @@ void TestCreditEntry::savingStopsAtAStudentWithoutCredits() {
     QCOMPARE(form()->CurrentPage, 1);
     QCOMPARE(form()->Cells(emptyColumn == 3 ? 4 : 3, 17), emptyColumn == 3 ? QStringLiteral("30") : "120");
     QCOMPARE(form()->Cells(9, 20), QStringLiteral("120"));
+
+    // 重填 empties the credits of both sides, nothing else, and writes nothing.
+    button(form(), "Button6")->click();
+    QString row17, row20;
+    for (int column = 0; column < 12; ++column) {
+        row17 += form()->Cells(column, 17) + "|";
+        row20 += form()->Cells(column, 20) + "|";
+    }
+    QCOMPARE(row17, sub(17) + "|学生17|ID17||||" + sub(37) + "|学生37|ID37||||");
+    QCOMPARE(row20, sub(20) + "|学生20|ID20||||" + sub(40) + "|学生40|ID40||||");
+    QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{120, 30, 150}));
 }
 
 void TestCreditEntry::savingAPageThatIsNotANumber() {
     addSchool(5);
     showAndLoad();
-    for (int row = 1; row <= 5; ++row) {
-        form()->setCells(3, row, QStringLiteral("1"));
-        form()->setCells(4, row, QStringLiteral("2"));
-        form()->setCells(5, row, QStringLiteral("3"));
-    }
+    fillPage(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"));
     form()->setCells(5, 3, QString()); // a total that was never computed
     form()->setCells(3, 4, QStringLiteral("1);delete from 学生表;--"));
     button(form(), "Button5")->click();
@@ -473,32 +484,6 @@ void TestCreditEntry::savingAPageThatIsNotANumber() {
     QCOMPARE(countRows(StationFolder::creditDb(), QStringLiteral("select * from 学生表")), 5);
     QCOMPARE(creditsOf(sub(3)), (QVector<QVariant>{1, 2, 3}));
     QVERIFY(creditsOf(sub(4)).at(0).isNull());
-}
-
-void TestCreditEntry::savingTheLastPageShowsTheFirst() {
-    addSchool(41);
-    showAndLoad();
-    button(form(), "Button2")->click();
-    form()->setCells(3, 1, QStringLiteral("7"));
-    form()->setCells(4, 1, QStringLiteral("8"));
-    form()->setCells(5, 1, QStringLiteral("15"));
-    button(form(), "Button5")->click();
-    QCOMPARE(dialogs_->texts(), QStringList{"数据保存成功！"});
-    QCOMPARE(creditsOf(sub(41)), (QVector<QVariant>{7, 8, 15}));
-    QCOMPARE(form()->CurrentPage, 1);
-    QCOMPARE(pageBox()->value(), 1);
-    QCOMPARE(form()->Cells(0, 1), sub(1));
-}
-
-void TestCreditEntry::refillEmptiesTheCreditsOnly() {
-    addSchool(25, QStringLiteral("01010002"), 100, 20);
-    showAndLoad();
-    button(form(), "Button6")->click(); // 重填
-    QString left;
-    for (int column = 0; column < 12; ++column)
-        left += form()->Cells(column, 5) + "|";
-    QCOMPARE(left, sub(5) + "|学生5|ID5||||" + sub(25) + "|学生25|ID25||||");
-    QCOMPARE(creditsOf(sub(5)), (QVector<QVariant>{100, 20, 120}));
 }
 
 void TestCreditEntry::settingTheWholeSchool() {
@@ -578,15 +563,13 @@ void TestCreditEntry::settingTheWholeSchoolNeedsCodesAndCredits() {
     check("CheckBox1")->click();
     QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
     QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{5, 5, 10}));
-}
 
-void TestCreditEntry::settingAnUnknownSchool() {
-    addSchool(2, QStringLiteral("01010002"), 5, 5);
-    form()->show();
-    edit(form(), "Edit39")->setText(QStringLiteral("0101"));
-    edit(form(), "Edit40")->setText(QStringLiteral("0020"));
-    edit(form(), "Edit1")->setText(QStringLiteral("1"));
+    // A school without students: nothing set, and no confirmation.
     edit(form(), "Edit2")->setText(QStringLiteral("1"));
+    edit(form(), "Edit40")->setText(QStringLiteral("0020"));
+    check("CheckBox1")->setChecked(false);
+    check("CheckBox2")->setChecked(false);
+    dialogs_->clear();
     check("CheckBox1")->click();
     QCOMPARE(dialogs_->texts(), QStringList{"数据库中不存在该学校的学生信息，请确认信息已导入！"});
     QVERIFY(!check("CheckBox1")->isChecked() && !check("CheckBox2")->isChecked());
