@@ -5,6 +5,7 @@
 #include "UnitDRSJ.h"
 #include "UnitMain.h"
 #include "UnitSJDC.h"
+#include "UnitSJLR.h"
 #include "UnitXFSJLR.h"
 #include "Unitsjdcbg.h"
 
@@ -13,6 +14,7 @@ CreditStation::CreditStation() {
     // The main window owns the others (they are its child windows).
     main_ = std::make_unique<TMainForm>(*this);
     MainForm = main_.get();
+    FormSJLR = new TFormSJLR(MainForm);
     FormXFSJLR = new TFormXFSJLR(MainForm);
     FormDRSJ = new TFormDRSJ(MainForm);
     FormSJDC = new TFormSJDC(*this, MainForm);

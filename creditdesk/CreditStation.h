@@ -3,6 +3,7 @@
 #include <memory>
 
 class TMainForm;
+class TFormSJLR;
 class TFormXFSJLR;
 class TFormDRSJ;
 class TFormSJDC;
@@ -19,6 +20,7 @@ public:
     CreditStation& operator=(const CreditStation&) = delete;
 
     TMainForm* MainForm = nullptr;
+    TFormSJLR* FormSJLR = nullptr;     // 批量学分数据录入
     TFormXFSJLR* FormXFSJLR = nullptr; // 学分数据录入
     TFormDRSJ* FormDRSJ = nullptr;   // 导入数据
     TFormSJDC* FormSJDC = nullptr;   // 学分数据导出

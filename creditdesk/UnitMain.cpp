@@ -7,6 +7,7 @@
 #include "StationFolder.h"
 #include "UnitDRSJ.h"
 #include "UnitSJDC.h"
+#include "UnitSJLR.h"
 #include "UnitXFSJLR.h"
 #include "Windows.h"
 #include "ui_UnitMain.h"
@@ -75,9 +76,12 @@ void TMainForm::N15Click() {
     Windows::showModalAt(station_.FormXFSJLR, 200, 360);
 }
 
-// The batch entry and the printing windows come with later work; until then
-// their items open nothing.
-void TMainForm::N16Click() {}
+void TMainForm::N16Click() {
+    Windows::showModalCentred(station_.FormSJLR);
+}
+
+// The printing windows come with later work; until then their items open
+// nothing.
 void TMainForm::N10Click() {}
 void TMainForm::N11Click() {}
 void TMainForm::N21Click() {}
