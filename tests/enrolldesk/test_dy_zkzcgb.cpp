@@ -82,6 +82,7 @@ private slots:
     void areaFromSetup();
     void emptyClassPrintsABlankDocument();
     void nonNumericOffsetEndsThePrint();
+    void damagedPhotoNamesTheStudent();
     void classOfThirtyPrintsTwoPages();
     void noPrinterWritesTheStationsPdf();
     void menuOpensTheWindow();
@@ -341,6 +342,18 @@ void TestDY_ZKZCGB::nonNumericOffsetEndsThePrint() {
     button(w_.get(), "Button4")->click();
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY(pdfCount(fileBytes(pdf_), "/FontFile") > 0);
+}
+
+void TestDY_ZKZCGB::damagedPhotoNamesTheStudent() {
+    student(QStringLiteral("09010100020001"), QStringLiteral("张三"), 1, jpegOf(Qt::red));
+    student(QStringLiteral("09010100020002"), QStringLiteral("李四"), 1, QByteArray("not a picture"));
+    button(w_.get(), "Button4")->click();
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].startsWith(QStringLiteral("09010100020002的照片无法读取")), qPrintable(errors[0]));
+    const QByteArray pdf = fileBytes(pdf_);
+    QCOMPARE(pdfPages(pdf), 1); // the first student's cell is kept
+    QCOMPARE(pdfCount(pdf, "/Subtype /Image"), 1);
 }
 
 void TestDY_ZKZCGB::classOfThirtyPrintsTwoPages() {
