@@ -1,5 +1,6 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
+#include "UnitDY_ZKZCGB.h"
 #include "IdCardReader.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
@@ -19,6 +20,7 @@ EnrollStation::EnrollStation() {
     FormZPSZ = new TFormZPSZ(FormMain);
     Data = new TData(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
+    FormDY_ZKZCGB = new TFormDY_ZKZCGB(FormMain);
 
     FormZPCJ->setData(Data);
     FormZPCJ->setSettingsDialog(FormZPSZ);

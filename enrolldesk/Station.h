@@ -10,6 +10,7 @@ class TData;
 class TFormPZ_DKQ;
 class TFormZPSZ;
 class TFormZPCJ;
+class TFormDY_ZKZCGB;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -28,6 +29,7 @@ public:
     TFormZPSZ* FormZPSZ = nullptr;     // 5
     TData* Data = nullptr;             // 11
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
+    TFormDY_ZKZCGB* FormDY_ZKZCGB = nullptr; // 16
 
     // Why the card reader library named in setup.ini could not be used
     // (empty when it could, or when none is named); shown once at start-up.

@@ -5,6 +5,7 @@
 #include "Station.h"
 #include "StationFolder.h"
 #include "UnitCJ_BMK.h"
+#include "UnitDY_ZKZCGB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
@@ -97,12 +98,12 @@ void TFormMain::N9Click() {}
 void TFormMain::N18Click() {}
 void TFormMain::N10Click() {}
 void TFormMain::N7Click() {}
-void TFormMain::N19Click() {}
 void TFormMain::N12Click() {}
 
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
 void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
+void TFormMain::N19Click() { open(station_.FormDY_ZKZCGB, 50, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();

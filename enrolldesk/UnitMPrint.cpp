@@ -1,0 +1,47 @@
+#include "UnitMPrint.h"
+#include "PrintJob.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <cmath>
+
+namespace MPrint {
+
+int PrinterDpiX(const PrintJob& job) { return job.dpiX(); }
+int PrinterDpiY(const PrintJob& job) { return job.dpiY(); }
+int PrinterOffsetY(const PrintJob& job) { return job.offsetY(); }
+
+PrinterUnits unitsOf(const PrintJob& job) { return {PrinterDpiX(job), PrinterDpiY(job), PrinterOffsetY(job)}; }
+
+int millimetresToPixels(double mm, int dpi) {
+    // nearbyint rounds in the current mode, which is to nearest, ties to even.
+    const long double tenThousandths = std::nearbyintl(static_cast<long double>(mm) * dpi * 10000 / 25.4L);
+    return static_cast<int>(std::nearbyintl(tenThousandths / 10000));
+}
+
+QPoint textPoint(double x, double y, const PrinterUnits& units) {
+    return {millimetresToPixels(x, units.dpiX), millimetresToPixels(y, units.dpiY) - units.offsetY};
+}
+
+QPoint boxPoint(double x, double y, const PrinterUnits& units) { return textPoint(x, y, units); }
+
+void drawTextAt(QPainter& painter, QPoint topLeft, const QString& text) {
+    const QFontMetrics metrics(painter.font(), painter.device());
+    painter.drawText(QPoint(topLeft.x(), topLeft.y() + metrics.ascent()), text);
+}
+
+void PrintTextMM(PrintJob& job, const QString& text, int size, double x, double y) {
+    QPainter& painter = job.painter();
+    QFont font = painter.font();
+    font.setPointSize(size);
+    painter.setFont(font);
+    drawTextAt(painter, textPoint(x, y, unitsOf(job)), text);
+}
+
+void setFontName(PrintJob& job, const QString& name) {
+    QFont font = job.painter().font();
+    font.setFamilies({name});
+    job.painter().setFont(font);
+}
+
+} // namespace MPrint
