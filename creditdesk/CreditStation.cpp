@@ -3,6 +3,9 @@
 #include "FileProtection.h"
 #include "StationFolder.h"
 #include "UnitDRSJ.h"
+#include "UnitDY_FS.h"
+#include "UnitDY_FXQ.h"
+#include "UnitDY_FXX.h"
 #include "UnitMain.h"
 #include "UnitSJDC.h"
 #include "UnitXFSJLR.h"
@@ -14,6 +17,9 @@ CreditStation::CreditStation() {
     main_ = std::make_unique<TMainForm>(*this);
     MainForm = main_.get();
     FormXFSJLR = new TFormXFSJLR(MainForm);
+    FormDY_FS = new TFormDY_FS(MainForm);
+    FormDY_FXQ = new TFormDY_FXQ(MainForm);
+    FormDY_FXX = new TFormDY_FXX(MainForm);
     FormDRSJ = new TFormDRSJ(MainForm);
     FormSJDC = new TFormSJDC(*this, MainForm);
     sjdcbgfrm = new Tsjdcbgfrm(MainForm);

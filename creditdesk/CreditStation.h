@@ -4,6 +4,9 @@
 
 class TMainForm;
 class TFormXFSJLR;
+class TFormDY_FS;
+class TFormDY_FXQ;
+class TFormDY_FXX;
 class TFormDRSJ;
 class TFormSJDC;
 class Tsjdcbgfrm;
@@ -20,6 +23,9 @@ public:
 
     TMainForm* MainForm = nullptr;
     TFormXFSJLR* FormXFSJLR = nullptr; // 学分数据录入
+    TFormDY_FS* FormDY_FS = nullptr;   // 分市打印报表
+    TFormDY_FXQ* FormDY_FXQ = nullptr; // 分县打印报表
+    TFormDY_FXX* FormDY_FXX = nullptr; // 分校打印报表
     TFormDRSJ* FormDRSJ = nullptr;   // 导入数据
     TFormSJDC* FormSJDC = nullptr;   // 学分数据导出
     Tsjdcbgfrm* sjdcbgfrm = nullptr; // 学分数据导出报告

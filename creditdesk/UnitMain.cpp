@@ -6,6 +6,9 @@
 #include "ProgramValues.h"
 #include "StationFolder.h"
 #include "UnitDRSJ.h"
+#include "UnitDY_FS.h"
+#include "UnitDY_FXQ.h"
+#include "UnitDY_FXX.h"
 #include "UnitSJDC.h"
 #include "UnitXFSJLR.h"
 #include "Windows.h"
@@ -75,12 +78,19 @@ void TMainForm::N15Click() {
     Windows::showModalAt(station_.FormXFSJLR, 200, 360);
 }
 
-// The batch entry and the printing windows come with later work; until then
-// their items open nothing.
+// The batch entry window comes with later work; until then its item opens
+// nothing.
 void TMainForm::N16Click() {}
-void TMainForm::N10Click() {}
-void TMainForm::N11Click() {}
-void TMainForm::N21Click() {}
+
+void TMainForm::N10Click() {
+    Windows::showModalCentred(station_.FormDY_FS);
+}
+void TMainForm::N11Click() {
+    Windows::showModalCentred(station_.FormDY_FXQ);
+}
+void TMainForm::N21Click() {
+    Windows::showModalCentred(station_.FormDY_FXX);
+}
 
 void TMainForm::showExport(int level) {
     ProgramValues::ExportLevel = level;
