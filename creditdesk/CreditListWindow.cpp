@@ -94,6 +94,8 @@ void CreditListWindow::printList(const QString& codeExpression, const QString& c
         });
     nameTable.restore();
     printer.end();
+    start->setEnabled(true);
+    enable.dismiss();
 
     if (printer.pdfFile() == fallback)
         Dialogs::current().message(

@@ -135,8 +135,11 @@ void TextPrinter::drawText(const QString& text) {
         const QList<quint32> index =
             rawFont_.isValid() ? rawFont_.glyphIndexesForString(cell->text) : QList<quint32>();
         if (index.size() == 1 && index.front() != 0) {
+            // A glyph narrower or wider than its cells (a proportional
+            // Latin letter) stands in their middle.
+            const double advance = rawFont_.advancesForGlyphIndexes(index).value(0).x();
             glyphs.append(index.front());
-            positions.append(QPointF(x, 0));
+            positions.append(QPointF(x + (cell->bytes * cellWidth_ - advance) / 2, 0));
         } else {
             // A character the font lacks: drawn on its own, so that the
             // painter's font fallback finds it a glyph elsewhere.
