@@ -3,6 +3,9 @@
 #include "FileProtection.h"
 #include "StationFolder.h"
 #include "UnitDRSJ.h"
+#include "UnitDY_FS.h"
+#include "UnitDY_FXQ.h"
+#include "UnitDY_FXX.h"
 #include "UnitMain.h"
 #include "UnitSJDC.h"
 #include "UnitSJLR.h"
@@ -16,6 +19,9 @@ CreditStation::CreditStation() {
     MainForm = main_.get();
     FormSJLR = new TFormSJLR(MainForm);
     FormXFSJLR = new TFormXFSJLR(MainForm);
+    FormDY_FS = new TFormDY_FS(MainForm);
+    FormDY_FXQ = new TFormDY_FXQ(MainForm);
+    FormDY_FXX = new TFormDY_FXX(MainForm);
     FormDRSJ = new TFormDRSJ(MainForm);
     FormSJDC = new TFormSJDC(*this, MainForm);
     sjdcbgfrm = new Tsjdcbgfrm(MainForm);

@@ -5,6 +5,9 @@
 class TMainForm;
 class TFormSJLR;
 class TFormXFSJLR;
+class TFormDY_FS;
+class TFormDY_FXQ;
+class TFormDY_FXX;
 class TFormDRSJ;
 class TFormSJDC;
 class Tsjdcbgfrm;
@@ -22,6 +25,9 @@ public:
     TMainForm* MainForm = nullptr;
     TFormSJLR* FormSJLR = nullptr;     // 批量学分数据录入
     TFormXFSJLR* FormXFSJLR = nullptr; // 学分数据录入
+    TFormDY_FS* FormDY_FS = nullptr;   // 分市打印报表
+    TFormDY_FXQ* FormDY_FXQ = nullptr; // 分县打印报表
+    TFormDY_FXX* FormDY_FXX = nullptr; // 分校打印报表
     TFormDRSJ* FormDRSJ = nullptr;   // 导入数据
     TFormSJDC* FormSJDC = nullptr;   // 学分数据导出
     Tsjdcbgfrm* sjdcbgfrm = nullptr; // 学分数据导出报告

@@ -6,6 +6,9 @@
 #include "ProgramValues.h"
 #include "StationFolder.h"
 #include "UnitDRSJ.h"
+#include "UnitDY_FS.h"
+#include "UnitDY_FXQ.h"
+#include "UnitDY_FXX.h"
 #include "UnitSJDC.h"
 #include "UnitSJLR.h"
 #include "UnitXFSJLR.h"
@@ -80,11 +83,15 @@ void TMainForm::N16Click() {
     Windows::showModalCentred(station_.FormSJLR);
 }
 
-// The printing windows come with later work; until then their items open
-// nothing.
-void TMainForm::N10Click() {}
-void TMainForm::N11Click() {}
-void TMainForm::N21Click() {}
+void TMainForm::N10Click() {
+    Windows::showModalCentred(station_.FormDY_FS);
+}
+void TMainForm::N11Click() {
+    Windows::showModalCentred(station_.FormDY_FXQ);
+}
+void TMainForm::N21Click() {
+    Windows::showModalCentred(station_.FormDY_FXX);
+}
 
 void TMainForm::showExport(int level) {
     ProgramValues::ExportLevel = level;

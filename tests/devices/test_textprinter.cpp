@@ -1,0 +1,100 @@
+#include "TextPrinter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+int pdfPages(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith("%PDF") || !bytes.trimmed().endsWith("%%EOF"))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return int(QString::fromLatin1(bytes).count(page));
+}
+
+} // namespace
+
+class TestTextPrinter : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup() { qunsetenv("DESK_PRINT_PDF"); }
+    void cellsStandAtTheirByteColumns();
+    void pageBreaks_data();
+    void pageBreaks();
+    void sixtyLinesFitAPage();
+
+private:
+    QTemporaryDir dir_;
+    QString pdf_;
+};
+
+void TestTextPrinter::init() {
+    pdf_ = dir_.filePath(QStringLiteral("text.pdf"));
+    QFile::remove(pdf_);
+    qputenv("DESK_PRINT_PDF", pdf_.toUtf8());
+}
+
+void TestTextPrinter::cellsStandAtTheirByteColumns() {
+    // ASCII one byte, Chinese and the full-width space two, a character
+    // beyond the BMP (a pair of UTF-16 units) four; form feeds take no cell.
+    const auto cells = TextPrinter::cells(QStringLiteral("a学\u3000𠀋b\fc"));
+    QStringList got;
+    for (const TextPrinter::Cell& c : cells)
+        got << QStringLiteral("%1@%2/%3").arg(c.text).arg(c.column).arg(c.bytes);
+    QCOMPARE(got, (QStringList{"a@0/1", "学@1/2", "\u3000@3/2", "𠀋@5/4", "b@9/1", "c@11/1"}));
+    // A lone surrogate is one cell of one byte (it is printed as '?').
+    QCOMPARE(TextPrinter::cells(QString(QChar(0xD800)) + QStringLiteral("x")).at(1).column, 1);
+}
+
+void TestTextPrinter::pageBreaks_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("pages");
+    const QString ff(QChar(12));
+    QStringList sixtyOne;
+    for (int i = 1; i <= 61; ++i)
+        sixtyOne << QStringLiteral("第%1行").arg(i);
+    QTest::newRow("none") << QStringList{} << 1;
+    QTest::newRow("form feed ends a line") << QStringList{"一" + ff, "二"} << 2;
+    QTest::newRow("form feed in a line") << QStringList{"一" + ff + "二"} << 2;
+    QTest::newRow("form feed at the end") << QStringList{"一", "二" + ff} << 1;
+    QTest::newRow("two form feeds") << QStringList{"一" + ff + ff, "三"} << 3;
+    QTest::newRow("blank lines after a form feed") << QStringList{"一" + ff, "", "  "} << 1;
+    QTest::newRow("61st line") << sixtyOne << 2;
+}
+
+void TestTextPrinter::pageBreaks() {
+    QFETCH(QStringList, lines);
+    QFETCH(int, pages);
+    {
+        TextPrinter printer({QStringLiteral("行"), QString()});
+        QCOMPARE(printer.linesPerPage(), 60);
+        for (const QString& line : lines)
+            printer.writeLine(line);
+        QCOMPARE(printer.pagesPrinted(), pages);
+        QCOMPARE(printer.pdfFile(), pdf_);
+    } // ended by the destructor
+    QCOMPARE(pdfPages(pdf_), pages);
+}
+
+void TestTextPrinter::sixtyLinesFitAPage() {
+    // A page begun after a form feed: the feed's line end takes the first
+    // line, 59 more follow, the next one goes over.
+    TextPrinter printer({QStringLiteral("行"), QString()});
+    printer.writeLine(QStringLiteral("x\f"));
+    for (int i = 0; i < 59; ++i)
+        printer.writeLine(QStringLiteral("学业水平测试副号 12345678901234"));
+    QCOMPARE(printer.pagesPrinted(), 2);
+    printer.writeLine(QStringLiteral("y"));
+    QCOMPARE(printer.pagesPrinted(), 3);
+    printer.end();
+    QCOMPARE(pdfPages(pdf_), 3);
+}
+
+QTEST_MAIN(TestTextPrinter)
+#include "test_textprinter.moc"
