@@ -1,5 +1,7 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
+#include "UnitJY_CSBMB.h"
+#include "UnitSJXG.h"
 #include "IdCardReader.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
@@ -17,10 +19,13 @@ EnrollStation::EnrollStation() {
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
+    FormJY_CSBMB = new TFormJY_CSBMB(FormMain);
+    FormSJXG = new TFormSJXG(FormMain);
     Data = new TData(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
 
     FormZPCJ->setData(Data);
+    FormSJXG->setData(Data);
     FormZPCJ->setSettingsDialog(FormZPSZ);
     FormZPSZ->setPhotoWindow(FormZPCJ);
     FormSJLR->setReader(IdCardReader::open(StationFolder::setupIni(), StationFolder::cardFolder(), &readerWarning));
