@@ -7,7 +7,8 @@
 // x, names with spaces, skipped sequence numbers. Then runs the six checks
 // of the validation window twice: the first run corrects what it finds, the
 // second finds only what is left. The target is under 2 s a run. The anchor
-// is the reading of the same rows straight from SQLite's C API.
+// is the reading of the rows the checks once read by six sorted statements,
+// straight from SQLite's C API; the checks now read them with one scan.
 #include "Database.h"
 #include "RawSqlite.h"
 #include "RegistrationChecks.h"
@@ -21,8 +22,21 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 using RegistrationChecks::Check;
+
+namespace {
+
+// The processor time of this process in milliseconds: on a machine busy with
+// other work the wall-clock figures grow, this one hardly.
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -55,12 +69,15 @@ int main(int argc, char* argv[]) {
 
     const std::vector<Check> six{Check::GenderDigit, Check::IdNumbers,        Check::Duplicates,
                                  Check::NameSpaces,  Check::TestNumberLength, Check::SequenceGaps};
+    double cpu = 0;
     auto timeRun = [&](const std::vector<Check>& checks, long* lines) {
         QElapsedTimer timer;
         timer.start();
+        const double cpuStart = cpuMs();
         *lines = 0;
         RegistrationChecks::Run run(path, [&](const QString&) { ++*lines; }, [] {});
         run.runAll(checks);
+        cpu = cpuMs() - cpuStart;
         return elapsedMs(timer);
     };
 
@@ -90,15 +107,21 @@ int main(int argc, char* argv[]) {
     long lines = 0;
     const double first = timeRun(six, &lines);
     printRatio(qPrintable(QStringLiteral("six checks, corrections made (%1 lines)").arg(lines)), first, anchor);
+    const double firstCpu = cpu;
+    std::printf("  processor time %.3f s\n", firstCpu / 1000.0);
     const double second = timeRun(six, &lines);
     printRatio(qPrintable(QStringLiteral("six checks again (%1 lines)").arg(lines)), second, anchor);
+    std::printf("  processor time %.3f s\n", cpu / 1000.0);
     for (const Check c : six) {
         long n = 0;
         const double ms = timeRun({c}, &n);
-        std::printf("  %s %.3f s\n", qPrintable(RegistrationChecks::title(c)), ms / 1000.0);
+        std::printf("  %s %.3f s (processor %.3f s)\n", qPrintable(RegistrationChecks::title(c)), ms / 1000.0,
+                    cpu / 1000.0);
     }
     const double extra = timeRun({Check::IdCheckCharacter}, &lines);
-    std::printf("  %s %.3f s\n", qPrintable(RegistrationChecks::title(Check::IdCheckCharacter)), extra / 1000.0);
-    std::printf("target: under 2 s for the six checks: %s\n", std::max(first, second) < 2000 ? "met" : "NOT MET");
+    std::printf("  %s %.3f s (processor %.3f s)\n", qPrintable(RegistrationChecks::title(Check::IdCheckCharacter)),
+                extra / 1000.0, cpu / 1000.0);
+    std::printf("target: under 2 s for the six checks: %s (wall), %s (processor)\n",
+                std::max(first, second) < 2000 ? "met" : "NOT MET", std::max(firstCpu, cpu) < 2000 ? "met" : "NOT MET");
     return 0;
 }

@@ -2,19 +2,19 @@
 #include "Database.h"
 #include "DeskError.h"
 #include "IdNumber.h"
-#include "Query.h"
+#include "Statement.h"
 #include "TestNumber.h"
 #include "Text.h"
 
 #include <QDir>
 #include <algorithm>
+#include <sqlite3.h>
+#include <string>
 #include <QSaveFile>
 
 namespace RegistrationChecks {
 
 namespace {
-
-const QString Id = QStringLiteral("学业水平测试号");
 
 // The GB18030 bytes of a text; most texts checked here are plain ASCII.
 QByteArray bytesOf(const QString& text) {
@@ -55,15 +55,6 @@ QString characterAtByte(const QString& text, const QByteArray& bytes, int positi
 
 QString irregular(int position) { return QStringLiteral("，第%1位存在不规则字符").arg(position); }
 
-// Statements over every student: `columns` in the canonical order (unit,
-// then sequence number) or in sub-number order.
-QString inCanonicalOrder(const QString& columns) {
-    return QStringLiteral("select %1 from 学生表 order by %2").arg(columns, TestNumber::Sql::canonicalOrder(Id));
-}
-QString inSubNumberOrder(const QString& columns) {
-    return QStringLiteral("select %1 from 学生表 order by %2 asc").arg(columns, TestNumber::Sql::subNumber(Id));
-}
-
 // The corrections of one check: written as they are found, on one connection
 // in one transaction, opened at the first correction. What was written stays
 // when the check ends in an error.
@@ -93,14 +84,67 @@ private:
     std::unique_ptr<Transaction> transaction_; // ends before the connection
 };
 
-QString textAt(const Query& q, int row, int column) { return Text::trimmed(Query::textOf(q.value(row, column))); }
+// Characters 1-10 and the last four of a stored test number, in UTF-8, as
+// the engine's substr takes them. Test numbers are mostly ASCII: cut bytes.
+void numberParts(const QString& t, std::string& head, std::string& tail) {
+    bool ascii = true;
+    for (const QChar c : t)
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        const QByteArray bytes = t.toLatin1();
+        head.assign(bytes.constData(), std::size_t(std::min<qsizetype>(bytes.size(), 10)));
+        const qsizetype n = std::min<qsizetype>(bytes.size(), 4);
+        tail.assign(bytes.constData() + bytes.size() - n, std::size_t(n));
+    } else {
+        head = TestNumber::left(t, 10).toStdString();
+        tail = TestNumber::right(t, 4).toStdString();
+    }
+}
 
-Query opened(const QString& path, const QString& sql) {
-    Query q;
-    q.setDatabasePath(path);
-    q.setSql(sql);
-    q.open();
-    return q;
+void foldAsciiCase(std::string& bytes) {
+    for (char& c : bytes)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+}
+
+// The sub-number of a stored test number, as compared for order and for
+// duplicates: ASCII case ignored.
+std::string subNumberKey(const QString& testNumber) {
+    std::string head, tail;
+    numberParts(testNumber, head, tail);
+    head += tail;
+    foldAsciiCase(head);
+    return head;
+}
+
+// The students in the order of their keys (bytes compared unsigned, as the
+// engine compares them), equal keys in table order; those without a test
+// number first. Keys of test numbers fit std::string's inline buffer.
+struct SortItem {
+    std::string key;
+    int index;
+};
+std::vector<int> sortedBy(const std::vector<Student>& students, const std::function<std::string(const Student&)>& keyOf) {
+    std::vector<int> order;
+    order.reserve(students.size());
+    std::vector<SortItem> items;
+    items.reserve(students.size());
+    for (std::size_t i = 0; i < students.size(); ++i) {
+        if (students[i].numberNull)
+            order.push_back(int(i));
+        else
+            items.push_back({keyOf(students[i]), int(i)});
+    }
+    std::sort(items.begin(), items.end(), [](const SortItem& a, const SortItem& b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.index < b.index;
+    });
+    for (const SortItem& item : items)
+        order.push_back(item.index);
+    return order;
 }
 
 } // namespace
@@ -294,12 +338,71 @@ void GapFinder::compare(const QString& c, const QString& x) {
     }
 }
 
+// --- the students and their orders
+
+std::vector<Student> readStudents(const QString& databasePath) {
+    Connection connection(databasePath);
+    const QString sql = QStringLiteral("select 序号,学业水平测试号,身份证号,姓名 from 学生表");
+    const Params none;
+    Statement rows(connection, sql, none);
+    auto text = [&](int column) {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), column));
+        return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(rows.get(), column)) : QString();
+    };
+    std::vector<Student> students;
+    while (rows.step()) {
+        Student s;
+        s.key = sqlite3_column_int64(rows.get(), 0);
+        s.numberNull = sqlite3_column_type(rows.get(), 1) == SQLITE_NULL;
+        s.testNumber = text(1);
+        s.idNumber = text(2);
+        s.name = text(3);
+        students.push_back(std::move(s));
+    }
+    return students;
+}
+
+std::vector<int> canonicalOrder(const std::vector<Student>& students) {
+    // The two parts compare in turn: joined by a NUL, which no text holds.
+    return sortedBy(students, [](const Student& s) {
+        std::string head, tail;
+        numberParts(s.testNumber, head, tail);
+        head += '\0';
+        head += tail;
+        return head;
+    });
+}
+
+std::vector<int> subNumberOrder(const std::vector<Student>& students) {
+    return sortedBy(students, [](const Student& s) { return subNumberKey(s.testNumber); });
+}
+
 // --- the run
 
 Run::Run(QString databasePath, std::function<void(const QString&)> addLine, std::function<void()> yield)
     : path_(std::move(databasePath)), addLine_(std::move(addLine)), yield_(std::move(yield)) {
     if (!yield_)
         yield_ = [] {};
+}
+
+Run::~Run() = default;
+
+std::vector<Student>& Run::students() {
+    if (!students_)
+        students_ = std::make_unique<std::vector<Student>>(readStudents(path_));
+    return *students_;
+}
+
+const std::vector<int>& Run::inCanonicalOrder() {
+    if (!canonical_)
+        canonical_ = std::make_unique<std::vector<int>>(canonicalOrder(students()));
+    return *canonical_;
+}
+
+const std::vector<int>& Run::inSubNumberOrder() {
+    if (!bySubNumber_)
+        bySubNumber_ = std::make_unique<std::vector<int>>(subNumberOrder(students()));
+    return *bySubNumber_;
 }
 
 void Run::check(Check check) {
@@ -345,28 +448,30 @@ void Run::runAll(const std::vector<Check>& checks) {
 }
 
 void Run::genderDigits() {
-    const Query q = opened(path_, inCanonicalOrder(Id));
-    for (int row = 0; row < q.recordCount(); ++row) {
-        const QString line = genderFinding(textAt(q, row, 0));
+    std::vector<Student>& all = students();
+    for (const int i : inCanonicalOrder()) {
+        const QString line = genderFinding(Text::trimmed(all[std::size_t(i)].testNumber));
         if (!line.isEmpty())
             addLine_(line);
     }
 }
 
 void Run::idNumbers() {
-    const Query q = opened(path_, inCanonicalOrder(QStringLiteral("序号,学业水平测试号,身份证号")));
+    std::vector<Student>& all = students();
     Corrections corrections(path_);
     try {
-        for (int row = 0; row < q.recordCount(); ++row) {
-            const QString t = textAt(q, row, 1);
-            const QString d = textAt(q, row, 2);
-            const IdFinding finding = idFinding(t, d);
+        for (const int i : inCanonicalOrder()) {
+            Student& s = all[std::size_t(i)];
+            const QString d = Text::trimmed(s.idNumber);
+            const IdFinding finding = idFinding(Text::trimmed(s.testNumber), d);
             // The row itself is corrected, by its key: another student under
             // the same test number keeps his ID number.
-            if (finding.lowercaseX)
+            if (finding.lowercaseX) {
+                const QString corrected = d.chopped(1) + QLatin1Char('X');
                 corrections.execute(QStringLiteral("update 学生表 set 身份证号=:sfzh where 序号=:xh"),
-                                    {{QStringLiteral(":sfzh"), d.chopped(1) + QLatin1Char('X')},
-                                     {QStringLiteral(":xh"), q.value(row, 0)}});
+                                    {{QStringLiteral(":sfzh"), corrected}, {QStringLiteral(":xh"), s.key}});
+                s.idNumber = corrected;
+            }
             if (!finding.line.isEmpty())
                 addLine_(finding.line);
         }
@@ -377,27 +482,39 @@ void Run::idNumbers() {
     }
 }
 
+// Students whose sub-numbers are equal are next to each other in sub-number
+// order; a null test number has no sub-number and is never a duplicate.
 void Run::duplicates() {
-    const QString sub = TestNumber::Sql::subNumber(Id);
-    const QString plain = QStringLiteral("substr(%1,1,10)||substr(%1,-4)").arg(Id);
-    const Query q = opened(path_, QStringLiteral("select %1 as 测试副号,count(%2) as 测试副号个数 from 学生表 group by %1 "
-                                                 "having count(%2)>=2 order by %1 asc")
-                                      .arg(sub, plain));
-    for (int row = 0; row < q.recordCount(); ++row)
-        addLine_(duplicateFinding(Query::textOf(q.value(row, 0))));
+    const std::vector<Student>& all = students();
+    const std::vector<int>& order = inSubNumberOrder();
+    std::size_t at = 0;
+    while (at < order.size()) {
+        const Student& first = all[std::size_t(order[at])];
+        std::size_t end = at + 1;
+        if (!first.numberNull) {
+            const std::string key = subNumberKey(first.testNumber);
+            while (end < order.size() && subNumberKey(all[std::size_t(order[end])].testNumber) == key)
+                ++end;
+            if (end - at >= 2)
+                addLine_(duplicateFinding(TestNumber::subNumber(first.testNumber)));
+        }
+        at = end;
+    }
 }
 
 void Run::nameSpaces() {
-    const Query q = opened(path_, inSubNumberOrder(QStringLiteral("序号,学业水平测试号,姓名")));
+    std::vector<Student>& all = students();
     Corrections corrections(path_);
     try {
-        for (int row = 0; row < q.recordCount(); ++row) {
-            const QString name = textAt(q, row, 2);
+        for (const int i : inSubNumberOrder()) {
+            Student& s = all[std::size_t(i)];
+            const QString name = Text::trimmed(s.name);
             const QString cleaned = withoutSpaces(name);
             if (cleaned != name) {
                 corrections.execute(QStringLiteral("UPDATE 学生表 SET 姓名=:xm WHERE 序号=:xh"),
-                                    {{QStringLiteral(":xm"), cleaned}, {QStringLiteral(":xh"), q.value(row, 0)}});
-                addLine_(nameFinding(textAt(q, row, 1), cleaned));
+                                    {{QStringLiteral(":xm"), cleaned}, {QStringLiteral(":xh"), s.key}});
+                s.name = cleaned;
+                addLine_(nameFinding(Text::trimmed(s.testNumber), cleaned));
             }
             yield_();
         }
@@ -409,26 +526,27 @@ void Run::nameSpaces() {
 }
 
 void Run::testNumberLengths() {
-    const Query q = opened(path_, inSubNumberOrder(Id));
-    for (int row = 0; row < q.recordCount(); ++row) {
-        for (const QString& line : lengthFindings(textAt(q, row, 0)))
+    const std::vector<Student>& all = students();
+    for (const int i : inSubNumberOrder()) {
+        for (const QString& line : lengthFindings(Text::trimmed(all[std::size_t(i)].testNumber)))
             addLine_(line);
         yield_();
     }
 }
 
 void Run::sequenceGaps() {
-    const Query q = opened(path_, inSubNumberOrder(Id));
+    const std::vector<Student>& all = students();
     GapFinder finder(addLine_);
-    for (int row = 0; row < q.recordCount(); ++row)
-        finder.add(textAt(q, row, 0));
+    for (const int i : inSubNumberOrder())
+        finder.add(Text::trimmed(all[std::size_t(i)].testNumber));
     finder.finish();
 }
 
 void Run::idCheckCharacters() {
-    const Query q = opened(path_, inCanonicalOrder(QStringLiteral("学业水平测试号,身份证号")));
-    for (int row = 0; row < q.recordCount(); ++row) {
-        const QString line = idCheckFinding(textAt(q, row, 0), textAt(q, row, 1));
+    const std::vector<Student>& all = students();
+    for (const int i : inCanonicalOrder()) {
+        const Student& s = all[std::size_t(i)];
+        const QString line = idCheckFinding(Text::trimmed(s.testNumber), Text::trimmed(s.idNumber));
         if (!line.isEmpty())
             addLine_(line);
     }

@@ -78,14 +78,39 @@ private:
     bool started_ = false;
 };
 
+// A student as the checks read him: every text as stored (untrimmed).
+struct Student {
+    qlonglong key = 0;        // 序号: corrections address the row by it
+    bool numberNull = false;  // 学业水平测试号 is null
+    QString testNumber;
+    QString idNumber;
+    QString name;
+};
+
+// Reads every student of 学生表 with one scan, in table order.
+std::vector<Student> readStudents(const QString& databasePath);
+
+// The two orders the checks take the students in, as positions into
+// `students`. Both sort as the engine sorts the same expressions: the
+// canonical order by characters 1-10, then the last four, comparing bytes of
+// UTF-8; the sub-number order by characters 1-10 followed by the last four,
+// ignoring ASCII case. A null test number comes first; equal keys keep the
+// table order.
+std::vector<int> canonicalOrder(const std::vector<Student>& students);
+std::vector<int> subNumberOrder(const std::vector<Student>& students);
+
 // One run over the registration database `databasePath`. Lines go to
 // `addLine` as they are found; `yield` is called after each row of the name
 // and length checks (to keep the window responsive). A failure (a database
 // error, a sequence number that is no integer) throws and ends the run; the
 // lines written so far and the corrections made so far stay.
+//
+// The students are read once, at the first check, and sorted here rather
+// than by a statement per check; the corrections update what was read.
 class Run {
 public:
     Run(QString databasePath, std::function<void(const QString&)> addLine, std::function<void()> yield = {});
+    ~Run();
 
     void check(Check check);
     void finish(); // the separator and the end line
@@ -102,9 +127,16 @@ private:
     void sequenceGaps();
     void idCheckCharacters();
 
+    std::vector<Student>& students();
+    const std::vector<int>& inCanonicalOrder();
+    const std::vector<int>& inSubNumberOrder();
+
     QString path_;
     std::function<void(const QString&)> addLine_;
     std::function<void()> yield_;
+    std::unique_ptr<std::vector<Student>> students_;
+    std::unique_ptr<std::vector<int>> canonical_;
+    std::unique_ptr<std::vector<int>> bySubNumber_;
 };
 
 // Writes the report as GB18030 text, each line ended by CR LF, replacing the

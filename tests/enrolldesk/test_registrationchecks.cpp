@@ -34,6 +34,7 @@ private slots:
     void idCheckFinding_data();
     void idCheckFinding();
 
+    void ordersAgreeWithTheEngine();
     void wholeReportOverPlantedFaults();
     void correctionsTouchOnlyTheRowFound();
     void emptyTableReportsNothing();
@@ -228,6 +229,37 @@ void TestRegistrationChecks::idCheckFinding() {
 }
 
 // --- runs over the database
+
+void TestRegistrationChecks::ordersAgreeWithTheEngine() {
+    const QStringList numbers{"090101000210002", "0901010a0210001", "0901010A0210003", "0901010002",  "09",
+                              "",                " 09010100021001", "09010100021001 ", "09010100021000甲",
+                              "090101000210002", "0901010002é0001", "0901010002E0001", "090101000210001"};
+    for (const QString& t : numbers)
+        student(t, QStringLiteral("某"), QString());
+    {
+        Connection c(StationFolder::registrationDb());
+        c.execute(QStringLiteral("insert into 学生表(姓名) values('无号')"));
+        c.execute(QStringLiteral("insert into 学生表(学业水平测试号) values('0901010002200a1')"));
+    }
+    const std::vector<Student> students = readStudents(StationFolder::registrationDb());
+    QCOMPARE(int(students.size()), numbers.size() + 2);
+    auto keys = [&](const std::vector<int>& order) {
+        QStringList list;
+        for (const int i : order)
+            list << QString::number(students[std::size_t(i)].key);
+        return list.join(QLatin1Char(','));
+    };
+    auto engine = [&](const QString& orderBy) {
+        Query q;
+        q.setDatabasePath(StationFolder::registrationDb());
+        q.setSql(QStringLiteral("select group_concat(序号, ',') from (select 序号 from 学生表 order by %1, 序号)").arg(orderBy));
+        q.open();
+        return Query::textOf(q.value(0, 0));
+    };
+    const QString id = QStringLiteral("学业水平测试号");
+    QCOMPARE(keys(canonicalOrder(students)), engine(TestNumber::Sql::canonicalOrder(id)));
+    QCOMPARE(keys(subNumberOrder(students)), engine(TestNumber::Sql::subNumber(id) + QStringLiteral(" asc")));
+}
 
 void TestRegistrationChecks::wholeReportOverPlantedFaults() {
     student(QStringLiteral("090101000210003"), QStringLiteral("张 三"), QStringLiteral("32010220000101123x"));
