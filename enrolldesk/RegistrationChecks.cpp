@@ -7,10 +7,10 @@
 #include "Text.h"
 
 #include <QDir>
+#include <QSaveFile>
 #include <algorithm>
 #include <sqlite3.h>
 #include <string>
-#include <QSaveFile>
 
 namespace RegistrationChecks {
 

@@ -26,14 +26,11 @@ private slots:
     void cleanup() { w_.reset(), dialogs_.reset(), station_.reset(); }
     void lookupNeedsACode_data();
     void lookupNeedsACode();
-    void lookupBySubNumberIgnoresTheCodes();
-    void lookupByCountyOrSchool();
-    void emptyLookupShowsBlank();
+    void lookup();
     void nameBoxDrivesSpaceBox();
     void runWithoutChecks();
     void runFillsTheReportAndSavesIt();
     void runThatFailsKeepsItsLines();
-    void cancelledSaveWritesNothing();
     void menuOpensBothWindows();
 
 private:
@@ -86,62 +83,46 @@ void TestJY_CSBMB::lookupNeedsACode() {
     QVERIFY(!w_->ADOQuery1.isOpen());
 }
 
-void TestJY_CSBMB::lookupBySubNumberIgnoresTheCodes() {
-    student(QStringLiteral("090101000210001"), QStringLiteral("张三"), QStringLiteral("11010519491231002X"),
-            QStringLiteral("江苏省南京市"));
-    student(QStringLiteral("090101000220002"), QStringLiteral("李四"), QStringLiteral("110105194912310021"));
-    QImage photo(168, 240, QImage::Format_RGB32);
-    photo.fill(Qt::darkCyan);
-    QVERIFY(photo.save(StationFolder::photoFolder() + QStringLiteral("09010100020002.jpg"), "JPG"));
-
-    edit(w_.get(), "Edit1")->setText(QStringLiteral(" 09010100020002 "));
-    edit(w_.get(), "Edit3")->setText(QStringLiteral("9999"));
-    button(w_.get(), "Button1")->click();
-    QCOMPARE(dialogs_->shown.size(), 0);
-    QCOMPARE(w_->ADOQuery1.recordCount(), 1);
-    QCOMPARE(text("Edit24"), QStringLiteral("090101000220002"));
-    QCOMPARE(text("Edit6"), QStringLiteral("李四"));
-    QCOMPARE(text("Edit25"), QStringLiteral("110105194912310021"));
-    QCOMPARE(text("Edit5"), QStringLiteral("3"));
-    QCOMPARE(text("Edit42"), QStringLiteral("转学"));
-    QVERIFY(!blankShown());
-    QVERIFY(!control<QLabel>(w_.get(), "Image1")->pixmap().isNull());
-}
-
-void TestJY_CSBMB::lookupByCountyOrSchool() {
+void TestJY_CSBMB::lookup() {
     student(QStringLiteral("090101000210002"), QStringLiteral("张三"), QString(), QStringLiteral("江苏省南京市"));
-    student(QStringLiteral("090101000220001"), QStringLiteral("李四"), QString());
+    student(QStringLiteral("090101000220001"), QStringLiteral("李四"), QStringLiteral("110105194912310021"));
     student(QStringLiteral("090101000310001"), QStringLiteral("王五"), QString());
     student(QStringLiteral("090102000110001"), QStringLiteral("别县"), QString());
+    QImage photo(168, 240, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    QVERIFY(photo.save(StationFolder::photoFolder() + QStringLiteral("09010100020001.jpg"), "JPG"));
 
+    // A sub-number: the codes are not looked at.
+    edit(w_.get(), "Edit1")->setText(QStringLiteral(" 09010100020001 "));
+    edit(w_.get(), "Edit3")->setText(QStringLiteral("9999"));
+    button(w_.get(), "Button1")->click();
+    QCOMPARE(w_->ADOQuery1.recordCount(), 1);
+    QCOMPARE((QStringList{text("Edit24"), text("Edit6"), text("Edit25"), text("Edit5"), text("Edit42")}),
+             (QStringList{"090101000220001", "李四", "110105194912310021", "3", "转学"}));
+    QVERIFY(!blankShown());
+    QVERIFY(!control<QLabel>(w_.get(), "Image1")->pixmap().isNull());
+
+    // A county, in unit then sequence order; a school; a click on a row.
+    edit(w_.get(), "Edit1")->clear();
     edit(w_.get(), "Edit3")->setText(QStringLiteral("0101"));
     button(w_.get(), "Button1")->click();
     QCOMPARE(w_->ADOQuery1.recordCount(), 3);
-    // Unit, then sequence number: the female 0001 comes before the male 0002.
     QCOMPARE(text("Edit6"), QStringLiteral("李四"));
-    QVERIFY(blankShown());
-
     edit(w_.get(), "Edit4")->setText(QStringLiteral("0002"));
     button(w_.get(), "Button1")->click();
     QCOMPARE(w_->ADOQuery1.recordCount(), 2);
     w_->DBGrid1CellClick(1);
-    QCOMPARE(text("Edit6"), QStringLiteral("张三"));
     QCOMPARE(text("Edit2"), QStringLiteral("江苏省南京市"));
-}
-
-void TestJY_CSBMB::emptyLookupShowsBlank() {
-    student(QStringLiteral("090101000210001"), QStringLiteral("张三"), QString());
-    QImage(10, 10, QImage::Format_RGB32).save(StationFolder::photoFolder() + QStringLiteral("09010100020001.jpg"), "JPG");
-    edit(w_.get(), "Edit1")->setText(QStringLiteral("09010100020001"));
-    button(w_.get(), "Button1")->click();
-    QVERIFY(!blankShown());
-    edit(w_.get(), "Edit1")->setText(QStringLiteral("09010100029999"));
-    button(w_.get(), "Button1")->click();
-    QCOMPARE(w_->ADOQuery1.recordCount(), 0);
-    QCOMPARE(text("Edit24"), QString());
-    QCOMPARE(text("Edit6"), QString());
     QVERIFY(blankShown());
     QVERIFY(control<QLabel>(w_.get(), "Image1")->pixmap().isNull());
+
+    // Nothing found: empty fields and "空白".
+    edit(w_.get(), "Edit4")->setText(QStringLiteral("0009"));
+    button(w_.get(), "Button1")->click();
+    QCOMPARE(w_->ADOQuery1.recordCount(), 0);
+    QCOMPARE(text("Edit24") + text("Edit6"), QString());
+    QVERIFY(blankShown());
+    QCOMPARE(dialogs_->shown.size(), 0);
 }
 
 void TestJY_CSBMB::nameBoxDrivesSpaceBox() {
@@ -150,9 +131,7 @@ void TestJY_CSBMB::nameBoxDrivesSpaceBox() {
     box("CheckBox8")->click();
     QVERIFY(box("CheckBox2")->isChecked());
     // The extra check is off until the user asks for it.
-    TFormJY_CSBMB fresh;
-    QVERIFY(!control<QCheckBox>(&fresh, "CheckBox9")->isChecked());
-    QCOMPARE(control<QCheckBox>(&fresh, "CheckBox9")->text(), QStringLiteral("身份证号校验码与出生日期"));
+    QVERIFY(!box("CheckBox9")->isChecked());
 }
 
 void TestJY_CSBMB::runWithoutChecks() {
@@ -162,6 +141,8 @@ void TestJY_CSBMB::runWithoutChecks() {
     button(w_.get(), "Button3")->click();
     QCOMPARE(w_->reportLines(),
              (QStringList{QString(48, QLatin1Char('#')), QStringLiteral("校验学业水平测试报名数据结束！")}));
+    button(w_.get(), "Button4")->click(); // cancelled
+    QCOMPARE(dialogs_->texts(), QStringList{QString()});
 }
 
 void TestJY_CSBMB::runFillsTheReportAndSavesIt() {
@@ -171,14 +152,8 @@ void TestJY_CSBMB::runFillsTheReportAndSavesIt() {
     button(w_.get(), "Button3")->click();
     const QStringList report = w_->reportLines();
     QCOMPARE(report.size(), 7 * 3 + 2 + 5);
-    QCOMPARE(report.at(1), QStringLiteral("开始校验学业水平测试号性别位不符合要求情况："));
-    QVERIFY(report.contains(
-        QStringLiteral("学业水平测试号090101000210003，身份证号32010220000101123x，第18位x已经改为X，第18位存在不规则字符！")));
     QVERIFY(report.contains(QStringLiteral("学业水平测试号【090101000210003】姓名中的空格已删除，【张三】")));
-    QVERIFY(report.contains(QStringLiteral("学校代码为01010002顺序号0001为空号！")));
-    QVERIFY(report.contains(QStringLiteral("学校代码为01010002顺序号0002为空号！")));
     QVERIFY(report.contains(QStringLiteral("学业水平测试号090101000210003，身份证号32010220000101123X，校验码应为8！")));
-    QCOMPARE(report.last(), QStringLiteral("校验学业水平测试报名数据结束！"));
     QVERIFY(button(w_.get(), "Button3")->isEnabled());
 
     // The report is saved as it stands in the window, edits included.
@@ -187,7 +162,6 @@ void TestJY_CSBMB::runFillsTheReportAndSavesIt() {
     const QString path = station_->file(QStringLiteral("校验.txt"));
     dialogs_->files << path;
     button(w_.get(), "Button4")->click();
-    QCOMPARE(dialogs_->shown.last().kind, QStringLiteral("save"));
     QCOMPARE(dialogs_->shown.last().caption, QStringLiteral("文本文件(*.txt)|*.txt"));
     QVERIFY(dialogs_->shown.last().extra.startsWith(QStringLiteral("txt|")));
     QFile saved(path);
@@ -216,13 +190,6 @@ void TestJY_CSBMB::runThatFailsKeepsItsLines() {
     QVERIFY(button(w_.get(), "Button3")->isEnabled());
     QVERIFY(control<QWidget>(w_.get(), "GroupBox1")->isEnabled());
     QVERIFY(!control<QPlainTextEdit>(w_.get(), "Memo1")->isReadOnly());
-}
-
-void TestJY_CSBMB::cancelledSaveWritesNothing() {
-    button(w_.get(), "Button3")->click();
-    button(w_.get(), "Button4")->click();
-    QCOMPARE(dialogs_->texts(QStringLiteral("save")).size(), 1);
-    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 0);
 }
 
 void TestJY_CSBMB::menuOpensBothWindows() {
