@@ -1,6 +1,8 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
 #include "UnitDY_ZKZCGB.h"
+#include "UnitJY_CSBMB.h"
+#include "UnitSJXG.h"
 #include "IdCardReader.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
@@ -18,11 +20,14 @@ EnrollStation::EnrollStation() {
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
+    FormJY_CSBMB = new TFormJY_CSBMB(FormMain);
+    FormSJXG = new TFormSJXG(FormMain);
     Data = new TData(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
     FormDY_ZKZCGB = new TFormDY_ZKZCGB(FormMain);
 
     FormZPCJ->setData(Data);
+    FormSJXG->setData(Data);
     FormZPCJ->setSettingsDialog(FormZPSZ);
     FormZPSZ->setPhotoWindow(FormZPCJ);
     FormSJLR->setReader(IdCardReader::open(StationFolder::setupIni(), StationFolder::cardFolder(), &readerWarning));

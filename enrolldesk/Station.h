@@ -11,6 +11,8 @@ class TFormPZ_DKQ;
 class TFormZPSZ;
 class TFormZPCJ;
 class TFormDY_ZKZCGB;
+class TFormJY_CSBMB;
+class TFormSJXG;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -27,6 +29,8 @@ public:
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
+    TFormJY_CSBMB* FormJY_CSBMB = nullptr; // 8
+    TFormSJXG* FormSJXG = nullptr;     // 9
     TData* Data = nullptr;             // 11
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
     TFormDY_ZKZCGB* FormDY_ZKZCGB = nullptr; // 16

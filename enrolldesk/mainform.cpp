@@ -6,8 +6,10 @@
 #include "StationFolder.h"
 #include "UnitCJ_BMK.h"
 #include "UnitDY_ZKZCGB.h"
+#include "UnitJY_CSBMB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
+#include "UnitSJXG.h"
 #include "UnitZPCJ.h"
 #include "Windows.h"
 
@@ -93,14 +95,14 @@ void TFormMain::open(QDialog* window, int top, int left) {
 // Windows that come with later work are opened here once they exist.
 void TFormMain::N24Click() {}
 void TFormMain::N25Click() {}
-void TFormMain::N3Click() {}
-void TFormMain::N9Click() {}
 void TFormMain::N18Click() {}
 void TFormMain::N10Click() {}
 void TFormMain::N7Click() {}
 void TFormMain::N12Click() {}
 
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
+void TFormMain::N3Click() { open(station_.FormJY_CSBMB, 80, 50); }
+void TFormMain::N9Click() { open(station_.FormSJXG, 80, 100); }
 void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
 void TFormMain::N19Click() { open(station_.FormDY_ZKZCGB, 50, 100); }

@@ -4,23 +4,29 @@
 //   DESK_HOME=<a station folder to fill> snapwindows <output folder>
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
-// sequence.png and reader.png. The station folder gets demo data: use a
-// scratch copy, not a station in use.
+// sequence.png, reader.png, photo.png, validation.png and correction.png.
+// The station folder gets demo data: use a scratch copy, not a station in use.
 #include "Dialogs.h"
 #include "Startup.h"
 #include "IdCardReader.h"
 #include "Station.h"
 #include "StationFolder.h"
+#include "Database.h"
+#include "TestNumber.h"
+#include "UnitJY_CSBMB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSJLR.h"
+#include "UnitSJXG.h"
 #include "UnitZPCJ.h"
 #include "mainform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -161,5 +167,53 @@ int main(int argc, char* argv[]) {
         QThread::msleep(20);
     }
     ok &= save(photo, out, QStringLiteral("photo.png"));
+    photo->StopCamera();
+    photo->hide();
+
+    // Rows with faults, as an import from elsewhere might bring them; then
+    // every check, and the school of the photographed student looked up.
+    {
+        Connection c(StationFolder::registrationDb());
+        const struct {
+            const char* number;
+            const char* name;
+            const char* id;
+        } faulty[] = {
+            {"090101000230005", "孙 小美", "32010220090412002x"},
+            {"09010100021007", "周　杰", "3201022009041"},
+            {"090101000510001", "吴天宇", "320102200903151231"},
+            {"090101000520001", "郑雨涵", "320102200906300026"},
+            {"090101000510004", "冯浩然", "320102180001011232"},
+        };
+        for (const auto& f : faulty) {
+            const QString number = QString::fromUtf8(f.number);
+            c.execute(QStringLiteral("insert into 学生表(学业水平测试号,学业水平测试副号,姓名,身份证号,班级) "
+                                     "values(:t,:s,:n,:d,3)"),
+                      {{QStringLiteral(":t"), number},
+                       {QStringLiteral(":s"), TestNumber::subNumber(number)},
+                       {QStringLiteral(":n"), QString::fromUtf8(f.name)},
+                       {QStringLiteral(":d"), QString::fromUtf8(f.id)}});
+        }
+    }
+    TFormJY_CSBMB* validation = station.FormJY_CSBMB;
+    validation->show();
+    find<QCheckBox>(validation, "CheckBox9")->setChecked(true);
+    validation->Button3Click();
+    setText(validation, "Edit3", QStringLiteral("0101"));
+    setText(validation, "Edit4", QStringLiteral("0002"));
+    validation->Button1Click();
+    find<QPlainTextEdit>(validation, "Memo1")->moveCursor(QTextCursor::Start);
+    ok &= save(validation, out, QStringLiteral("validation.png"));
+    validation->hide();
+
+    // The correction window: the school listed, the name unlocked.
+    TFormSJXG* correction = station.FormSJXG;
+    correction->show();
+    setText(correction, "Edit1", QStringLiteral("0101"));
+    setText(correction, "Edit2", QStringLiteral("0002"));
+    correction->Button1Click();
+    find<QCheckBox>(correction, "CheckBox2")->setChecked(true);
+    correction->Button2Click();
+    ok &= save(correction, out, QStringLiteral("correction.png"));
     return ok ? 0 : 1;
 }
