@@ -2,7 +2,10 @@
 #include "UnitCJ_BMK.h"
 #include "IdCardReader.h"
 #include "StationFolder.h"
+#include "UnitBKBM.h"
+#include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSC_JKB.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
@@ -17,7 +20,10 @@ EnrollStation::EnrollStation() {
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
+    FormSC_JKB = new TFormSC_JKB(FormMain);
     Data = new TData(FormMain);
+    FormBKBM = new TFormBKBM(FormMain);
+    FormBKJKB = new TFormBKJKB(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
 
     FormZPCJ->setData(Data);

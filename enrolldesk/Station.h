@@ -10,6 +10,9 @@ class TData;
 class TFormPZ_DKQ;
 class TFormZPSZ;
 class TFormZPCJ;
+class TFormSC_JKB;
+class TFormBKBM;
+class TFormBKJKB;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -26,7 +29,10 @@ public:
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
+    TFormSC_JKB* FormSC_JKB = nullptr; // 10
     TData* Data = nullptr;             // 11
+    TFormBKBM* FormBKBM = nullptr;     // 13
+    TFormBKJKB* FormBKJKB = nullptr;   // 14
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
 
     // Why the card reader library named in setup.ini could not be used

@@ -2,10 +2,14 @@
 #include "Compaction.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "Profile.h"
 #include "Station.h"
 #include "StationFolder.h"
+#include "UnitBKBM.h"
+#include "UnitBKJKB.h"
 #include "UnitCJ_BMK.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSC_JKB.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "Windows.h"
@@ -69,6 +73,17 @@ TFormMain::TFormMain(EnrollStation& station) : station_(station) {
 
     N8 = entry(QStringLiteral("N8"), QStringLiteral("数据报送"));
     N12 = addItem(N8, QStringLiteral("N12"), QStringLiteral("报名数据导出"), &TFormMain::N12Click);
+
+    if (Profile(StationFolder::setupIni()).readInteger(QStringLiteral("MENU"), QStringLiteral("ShowAll"), 0) == 1)
+        showAllEntries();
+}
+
+// For provincial staff: the hidden entries, and the windows without one.
+void TFormMain::showAllEntries() {
+    for (QAction* hidden : {N24, N18, N17, N7, N16->menuAction()})
+        hidden->setVisible(true);
+    NCJ_BMK = addItem(N13, QStringLiteral("NCJ_BMK"), QStringLiteral("创建报名库"), &TFormMain::NCJ_BMKClick);
+    NBKJKB = addItem(N1, QStringLiteral("NBKJKB"), QStringLiteral("补考报名简况表"), &TFormMain::NBKJKBClick);
 }
 
 void TFormMain::openMaximized() {
@@ -94,8 +109,6 @@ void TFormMain::N24Click() {}
 void TFormMain::N25Click() {}
 void TFormMain::N3Click() {}
 void TFormMain::N9Click() {}
-void TFormMain::N18Click() {}
-void TFormMain::N10Click() {}
 void TFormMain::N7Click() {}
 void TFormMain::N19Click() {}
 void TFormMain::N12Click() {}
@@ -103,6 +116,10 @@ void TFormMain::N12Click() {}
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
 void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
+void TFormMain::N18Click() { open(station_.FormBKBM, 80, 100); }
+void TFormMain::N10Click() { open(station_.FormSC_JKB, 80, 100); }
+void TFormMain::NCJ_BMKClick() { open(station_.FormCJ_BMK, 80, 100); }
+void TFormMain::NBKJKBClick() { open(station_.FormBKJKB, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();
