@@ -166,7 +166,8 @@ void TestSummaries::groupedEqualsUnitByUnit() {
         const QString sequence = Text::sequenceText(1 + random.bounded(400));
         numbers << year + unit + gender + sequence;
     }
-    numbers << QStringLiteral("09010100") << QStringLiteral("090101000110") << QStringLiteral("0901010001");
+    numbers << QStringLiteral("09010100") << QStringLiteral("090101000110") << QStringLiteral("0901010001")
+            << QStringLiteral("0902030405200 ") << QStringLiteral("a0010100020999");
     addStudents(*db_, numbers);
 
     const QStringList byUnit = summaryUnitByUnit(StationFolder::registrationDb());
