@@ -16,10 +16,14 @@ constexpr Subject subjects[] = {
     {u"科学等第", u"科学补考"}, {u"人文等第", u"人文补考"}, {u"技术等第", u"技术补考"},
 };
 
+// A stored value as the text written into 补考表: a missing one becomes
+// empty text, never null.
+QString asText(const QString& value) { return value.isNull() ? QStringLiteral("") : value; }
+
 } // namespace
 
 QString mark(const QString& grade) {
-    return grade == QLatin1String("D") ? QStringLiteral("补") : QString();
+    return grade == QLatin1String("D") ? QStringLiteral("补") : QStringLiteral("");
 }
 
 bool hasRows(const QString& database) {
@@ -50,9 +54,9 @@ int generate(const QString& database, bool replace) {
         if (replace)
             connection.execute(QStringLiteral("delete from 补考表"));
         for (scores.first(); !scores.eof(); scores.next()) {
-            Params params{{QStringLiteral(":sxbm"), scores.text(QStringLiteral("学业水平测试副号"))},
-                          {QStringLiteral(":xm"), scores.text(QStringLiteral("姓名"))},
-                          {QStringLiteral(":sfzh"), scores.text(QStringLiteral("身份证号"))}};
+            Params params{{QStringLiteral(":sxbm"), asText(scores.text(QStringLiteral("学业水平测试副号")))},
+                          {QStringLiteral(":xm"), asText(scores.text(QStringLiteral("姓名")))},
+                          {QStringLiteral(":sfzh"), asText(scores.text(QStringLiteral("身份证号")))}};
             bool fails = false;
             for (int s = 0; s < 6; ++s) {
                 const QString m = mark(scores.text(QString::fromUtf16(subjects[s].grade)));
