@@ -5,7 +5,10 @@
 #include "UnitSJXG.h"
 #include "IdCardReader.h"
 #include "StationFolder.h"
+#include "UnitBKBM.h"
+#include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSC_JKB.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
@@ -22,7 +25,10 @@ EnrollStation::EnrollStation() {
     FormZPSZ = new TFormZPSZ(FormMain);
     FormJY_CSBMB = new TFormJY_CSBMB(FormMain);
     FormSJXG = new TFormSJXG(FormMain);
+    FormSC_JKB = new TFormSC_JKB(FormMain);
     Data = new TData(FormMain);
+    FormBKBM = new TFormBKBM(FormMain);
+    FormBKJKB = new TFormBKJKB(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
     FormDY_ZKZCGB = new TFormDY_ZKZCGB(FormMain);
 

@@ -13,6 +13,9 @@ class TFormZPCJ;
 class TFormDY_ZKZCGB;
 class TFormJY_CSBMB;
 class TFormSJXG;
+class TFormSC_JKB;
+class TFormBKBM;
+class TFormBKJKB;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -31,7 +34,10 @@ public:
     TFormZPSZ* FormZPSZ = nullptr;     // 5
     TFormJY_CSBMB* FormJY_CSBMB = nullptr; // 8
     TFormSJXG* FormSJXG = nullptr;     // 9
+    TFormSC_JKB* FormSC_JKB = nullptr; // 10
     TData* Data = nullptr;             // 11
+    TFormBKBM* FormBKBM = nullptr;     // 13
+    TFormBKJKB* FormBKJKB = nullptr;   // 14
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
     TFormDY_ZKZCGB* FormDY_ZKZCGB = nullptr; // 16
 

@@ -2,12 +2,16 @@
 #include "Compaction.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "Profile.h"
 #include "Station.h"
 #include "StationFolder.h"
+#include "UnitBKBM.h"
+#include "UnitBKJKB.h"
 #include "UnitCJ_BMK.h"
 #include "UnitDY_ZKZCGB.h"
 #include "UnitJY_CSBMB.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSC_JKB.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
 #include "UnitZPCJ.h"
@@ -72,6 +76,17 @@ TFormMain::TFormMain(EnrollStation& station) : station_(station) {
 
     N8 = entry(QStringLiteral("N8"), QStringLiteral("数据报送"));
     N12 = addItem(N8, QStringLiteral("N12"), QStringLiteral("报名数据导出"), &TFormMain::N12Click);
+
+    if (Profile(StationFolder::setupIni()).readInteger(QStringLiteral("MENU"), QStringLiteral("ShowAll"), 0) == 1)
+        showAllEntries();
+}
+
+// For provincial staff: the hidden entries, and the windows without one.
+void TFormMain::showAllEntries() {
+    for (QAction* hidden : {N24, N18, N17, N7, N16->menuAction()})
+        hidden->setVisible(true);
+    NCJ_BMK = addItem(N13, QStringLiteral("NCJ_BMK"), QStringLiteral("创建报名库"), &TFormMain::NCJ_BMKClick);
+    NBKJKB = addItem(N1, QStringLiteral("NBKJKB"), QStringLiteral("补考报名简况表"), &TFormMain::NBKJKBClick);
 }
 
 void TFormMain::openMaximized() {
@@ -95,8 +110,6 @@ void TFormMain::open(QDialog* window, int top, int left) {
 // Windows that come with later work are opened here once they exist.
 void TFormMain::N24Click() {}
 void TFormMain::N25Click() {}
-void TFormMain::N18Click() {}
-void TFormMain::N10Click() {}
 void TFormMain::N7Click() {}
 void TFormMain::N12Click() {}
 
@@ -106,6 +119,10 @@ void TFormMain::N9Click() { open(station_.FormSJXG, 80, 100); }
 void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
 void TFormMain::N19Click() { open(station_.FormDY_ZKZCGB, 50, 100); }
+void TFormMain::N18Click() { open(station_.FormBKBM, 80, 100); }
+void TFormMain::N10Click() { open(station_.FormSC_JKB, 80, 100); }
+void TFormMain::NCJ_BMKClick() { open(station_.FormCJ_BMK, 80, 100); }
+void TFormMain::NBKJKBClick() { open(station_.FormBKJKB, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();

@@ -39,11 +39,20 @@ public:
     void N19Click(); // 打印校对信息表
     void N12Click(); // 报名数据导出
 
+    // With [MENU] ShowAll=1 in setup.ini every hidden entry shows, and two
+    // more items open the windows that have no entry otherwise; without it
+    // these two items do not exist (nullptr).
+    QAction* NCJ_BMK = nullptr; // 创建报名库
+    QAction* NBKJKB = nullptr;  // 补考报名简况表
+    void NCJ_BMKClick();
+    void NBKJKBClick();
+
     Query ADOQuery1; // the clear command's statements
 
 private:
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, void (TFormMain::*handler)());
     void open(QDialog* window, int top, int left);
+    void showAllEntries();
 
     EnrollStation& station_;
 };

@@ -4,21 +4,27 @@
 //   DESK_HOME=<a station folder to fill> snapwindows <output folder>
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
-// sequence.png, reader.png, photo.png, validation.png and correction.png.
+// sequence.png, reader.png, photo.png, validation.png, correction.png
+// and the summaries.
 // The station folder gets demo data: use a scratch copy, not a station in use.
+#include "Database.h"
 #include "Dialogs.h"
 #include "Startup.h"
 #include "IdCardReader.h"
 #include "Station.h"
 #include "StationFolder.h"
-#include "Database.h"
-#include "TestNumber.h"
 #include "UnitJY_CSBMB.h"
+#include "UnitBKBM.h"
+#include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSC_JKB.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
 #include "UnitZPCJ.h"
 #include "mainform.h"
+#include "Query.h"
+#include "TestNumber.h"
+#include "Text.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +33,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -51,6 +58,79 @@ bool save(QWidget* w, const QString& folder, const QString& name) {
     QApplication::processEvents();
     const bool ok = w->grab().save(QDir(folder).filePath(name));
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(name));
+    return ok;
+}
+
+// Scores for the demo students and a few more schools, the make-up rows
+// generated from them, and both summaries built: one picture of the three
+// windows (summary.png).
+bool snapSummaries(EnrollStation& station, const QString& out) {
+    {
+        Connection c(StationFolder::registrationDb());
+        Transaction t(c);
+        const char* schools[] = {"01010003", "01010005", "01020001", "01020004"};
+        for (int u = 0; u < 4; ++u)
+            for (int n = 1; n <= 24 + 9 * u; ++n) {
+                if ((n + u) % 11 == 0)
+                    continue; // an unused number now and then
+                const QString number = QStringLiteral("09%1%2%3")
+                                           .arg(QString::fromLatin1(schools[u]))
+                                           .arg(n % 2 ? 1 : 2)
+                                           .arg(Text::sequenceText(n));
+                c.execute(QStringLiteral("insert into 学生表(学业水平测试号,学业水平测试副号,姓名,班级) values(?,?,?,1)"),
+                          {{QString(), number}, {QString(), TestNumber::subNumber(number)},
+                           {QString(), QStringLiteral("学生%1").arg(n)}});
+            }
+        // Grades for every student: a D now and then.
+        Query students(c);
+        students.setSql(QStringLiteral("select * from 学生表 order by 序号"));
+        students.open();
+        const QString grades = QStringLiteral("ABCDABCBACBD");
+        for (int i = 0; !students.eof(); students.next(), ++i) {
+            Params params{{QString(), students.text(QStringLiteral("学业水平测试副号"))},
+                          {QString(), students.text(QStringLiteral("姓名"))},
+                          {QString(), students.text(QStringLiteral("身份证号"))}};
+            for (int g = 0; g < 6; ++g)
+                params.emplace_back(QString(), grades.mid((i * 7 + g * 5) % int(grades.size()), 1));
+            c.execute(QStringLiteral("insert into 成绩表(学业水平测试副号,姓名,身份证号,语文等第,数学等第,外语等第,"
+                                     "科学等第,人文等第,技术等第) values(?,?,?,?,?,?,?,?,?)"),
+                      params);
+        }
+        t.commit();
+    }
+
+    TFormBKBM* makeup = station.FormBKBM;
+    makeup->show();
+    makeup->BitBtn1Click();
+    setText(makeup, "Edit1", QStringLiteral("01010002"));
+    makeup->Button2Click();
+    TFormSC_JKB* summary = station.FormSC_JKB;
+    summary->show();
+    summary->Button1Click();
+    TFormBKJKB* makeupSummary = station.FormBKJKB;
+    makeupSummary->show();
+    makeupSummary->Button1Click();
+    QApplication::processEvents();
+
+    // The two summaries side by side above the make-up window.
+    const QImage a = summary->grab().toImage();
+    const QImage b = makeupSummary->grab().toImage();
+    const QImage m = makeup->grab().toImage();
+    const int gap = 12;
+    QImage sheet(qMax(a.width() + gap + b.width(), m.width()) + 2 * gap,
+                 qMax(a.height(), b.height()) + m.height() + 3 * gap, QImage::Format_RGB32);
+    sheet.fill(QColor(0x3a, 0x6e, 0xa5));
+    {
+        QPainter p(&sheet);
+        p.drawImage(gap, gap, a);
+        p.drawImage(2 * gap + a.width(), gap, b);
+        p.drawImage(gap, 2 * gap + qMax(a.height(), b.height()), m);
+    }
+    const bool ok = sheet.save(QDir(out).filePath(QStringLiteral("summary.png")));
+    std::printf("%s summary.png\n", ok ? "wrote" : "could not write");
+    makeup->hide();
+    summary->hide();
+    makeupSummary->hide();
     return ok;
 }
 
@@ -215,5 +295,7 @@ int main(int argc, char* argv[]) {
     find<QCheckBox>(correction, "CheckBox2")->setChecked(true);
     correction->Button2Click();
     ok &= save(correction, out, QStringLiteral("correction.png"));
+    photo->hide();
+    ok &= snapSummaries(station, out);
     return ok ? 0 : 1;
 }
