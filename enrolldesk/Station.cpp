@@ -3,6 +3,7 @@
 #include "IdCardReader.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
@@ -17,6 +18,7 @@ EnrollStation::EnrollStation() {
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
+    FormSJDR = new TFormSJDR(FormMain);
     Data = new TData(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
 

@@ -10,6 +10,7 @@ class TData;
 class TFormPZ_DKQ;
 class TFormZPSZ;
 class TFormZPCJ;
+class TFormSJDR;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -26,6 +27,7 @@ public:
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
+    TFormSJDR* FormSJDR = nullptr;     // 6
     TData* Data = nullptr;             // 11
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
 

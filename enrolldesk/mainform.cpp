@@ -6,6 +6,7 @@
 #include "StationFolder.h"
 #include "UnitCJ_BMK.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "Windows.h"
@@ -91,7 +92,6 @@ void TFormMain::open(QDialog* window, int top, int left) {
 
 // Windows that come with later work are opened here once they exist.
 void TFormMain::N24Click() {}
-void TFormMain::N25Click() {}
 void TFormMain::N3Click() {}
 void TFormMain::N9Click() {}
 void TFormMain::N18Click() {}
@@ -103,6 +103,7 @@ void TFormMain::N12Click() {}
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
 void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
+void TFormMain::N25Click() { open(station_.FormSJDR, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();

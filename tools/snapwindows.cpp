@@ -4,14 +4,15 @@
 //   DESK_HOME=<a station folder to fill> snapwindows <output folder>
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
-// sequence.png and reader.png. The station folder gets demo data: use a
-// scratch copy, not a station in use.
+// sequence.png, reader.png and import.png. The station folder gets demo
+// data: use a scratch copy, not a station in use.
 #include "Dialogs.h"
 #include "Startup.h"
 #include "IdCardReader.h"
 #include "Station.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "mainform.h"
@@ -161,5 +162,16 @@ int main(int argc, char* argv[]) {
         QThread::msleep(20);
     }
     ok &= save(photo, out, QStringLiteral("photo.png"));
+    photo->hide();
+
+    // The import window after a workbook with good and refused rows.
+    const QString workbook = StationFolder::programFolder() + QStringLiteral("应届报名数据.xls");
+    QFile::copy(QStringLiteral(DESK_SOURCE_DIR "/tests/fixtures/import/students.xls"), workbook);
+    TFormSJDR* import = station.FormSJDR;
+    import->show();
+    find<QRadioButton>(import, "RadioButton1")->setChecked(true);
+    setText(import, "Edit1", workbook);
+    import->Button2Click();
+    ok &= save(import, out, QStringLiteral("import.png"));
     return ok ? 0 : 1;
 }
