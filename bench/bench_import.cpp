@@ -32,6 +32,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -51,6 +52,13 @@ public:
     QString saveFile(const QString&, const QString&, const QString&) override { return QString(); }
     QString chooseFolder(const QString&) override { return QString(); }
 };
+
+// Processor time of this process, in milliseconds.
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
+}
 
 QString testNumber(int school, int sequence) {
     return TestNumber::compose(QStringLiteral("09"), QStringLiteral("1001"), Text::sequenceText(school),
@@ -103,8 +111,9 @@ double anchorMs(const QString& database, const QVector<QVector<QVariant>>& rows)
             continue;
         Raw::bindText(insert, 1, number.toUtf8());
         Raw::bindText(insert, 2, TestNumber::subNumber(number).toUtf8());
-        for (int c = 1; c < 7; ++c)
-            Raw::bindText(insert, c + 2, Query::textOf(row[c]).toUtf8());
+        const int columns[] = {1, 3, 2, 4, 5, 6}; // workbook columns in the order of the insert
+        for (int c = 0; c < 6; ++c)
+            Raw::bindText(insert, c + 3, Query::textOf(row[columns[c]]).toUtf8());
         sqlite3_bind_int64(insert, 9, row[7].toLongLong());
         Raw::check(db, sqlite3_step(insert), "insert");
         sqlite3_reset(insert);
@@ -159,18 +168,24 @@ int main(int argc, char* argv[]) {
         }
         return best;
     };
+    double importCpuMs = 1e300;
     const double importMs = fastest([&] {
+        const double cpuBefore = cpuMs();
         QElapsedTimer t;
         t.start();
         window.Button2Click();
-        return elapsedMs(t);
+        const double wall = elapsedMs(t);
+        importCpuMs = std::min(importCpuMs, cpuMs() - cpuBefore);
+        return wall;
     });
     const int lines = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->blockCount();
     const double rawMs = fastest([&] { return anchorMs(database, content); });
     Dialogs::install(nullptr);
 
     printRatio("workbook import", importMs, rawMs);
-    std::printf("  %d message lines; %s (limit 3 s for 20000 rows)\n", lines,
-                importMs < 3000 ? "within the limit" : "OVER THE LIMIT");
+    // On a busy machine the wall time shows the other processes too; the
+    // processor time of this one is what an idle machine would take.
+    std::printf("  %d message lines; processor time %.3f s; %s (limit 3 s for 20000 rows)\n", lines,
+                importCpuMs / 1000.0, importMs < 3000 ? "within the limit" : "OVER THE LIMIT");
     return dialogs.errors == 0 ? 0 : 1;
 }
