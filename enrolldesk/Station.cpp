@@ -9,6 +9,7 @@
 #include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSC_JKB.h"
+#include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
@@ -23,6 +24,7 @@ EnrollStation::EnrollStation() {
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
+    FormSJDR = new TFormSJDR(FormMain);
     FormJY_CSBMB = new TFormJY_CSBMB(FormMain);
     FormSJXG = new TFormSJXG(FormMain);
     FormSC_JKB = new TFormSC_JKB(FormMain);

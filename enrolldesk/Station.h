@@ -16,6 +16,7 @@ class TFormSJXG;
 class TFormSC_JKB;
 class TFormBKBM;
 class TFormBKJKB;
+class TFormSJDR;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -32,6 +33,7 @@ public:
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
+    TFormSJDR* FormSJDR = nullptr;     // 6
     TFormJY_CSBMB* FormJY_CSBMB = nullptr; // 8
     TFormSJXG* FormSJXG = nullptr;     // 9
     TFormSC_JKB* FormSC_JKB = nullptr; // 10

@@ -12,6 +12,7 @@
 #include "UnitJY_CSBMB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSC_JKB.h"
+#include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
 #include "UnitZPCJ.h"
@@ -109,7 +110,6 @@ void TFormMain::open(QDialog* window, int top, int left) {
 
 // Windows that come with later work are opened here once they exist.
 void TFormMain::N24Click() {}
-void TFormMain::N25Click() {}
 void TFormMain::N7Click() {}
 void TFormMain::N12Click() {}
 
@@ -123,6 +123,7 @@ void TFormMain::N18Click() { open(station_.FormBKBM, 80, 100); }
 void TFormMain::N10Click() { open(station_.FormSC_JKB, 80, 100); }
 void TFormMain::NCJ_BMKClick() { open(station_.FormCJ_BMK, 80, 100); }
 void TFormMain::NBKJKBClick() { open(station_.FormBKJKB, 80, 100); }
+void TFormMain::N25Click() { open(station_.FormSJDR, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();

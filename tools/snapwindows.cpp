@@ -4,8 +4,8 @@
 //   DESK_HOME=<a station folder to fill> snapwindows <output folder>
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
-// sequence.png, reader.png, photo.png, validation.png, correction.png
-// and the summaries.
+// sequence.png, reader.png, photo.png, import.png, validation.png,
+// correction.png and the summaries.
 // The station folder gets demo data: use a scratch copy, not a station in use.
 #include "Database.h"
 #include "Dialogs.h"
@@ -18,6 +18,7 @@
 #include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSC_JKB.h"
+#include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
 #include "UnitZPCJ.h"
@@ -295,7 +296,18 @@ int main(int argc, char* argv[]) {
     find<QCheckBox>(correction, "CheckBox2")->setChecked(true);
     correction->Button2Click();
     ok &= save(correction, out, QStringLiteral("correction.png"));
-    photo->hide();
+    correction->hide();
+
+    // The import window after a workbook with good and refused rows.
+    const QString workbook = StationFolder::programFolder() + QStringLiteral("应届报名数据.xls");
+    QFile::copy(QStringLiteral(DESK_SOURCE_DIR "/tests/fixtures/import/students.xls"), workbook);
+    TFormSJDR* import = station.FormSJDR;
+    import->show();
+    find<QRadioButton>(import, "RadioButton1")->setChecked(true);
+    setText(import, "Edit1", workbook);
+    import->Button2Click();
+    ok &= save(import, out, QStringLiteral("import.png"));
+    import->hide();
     ok &= snapSummaries(station, out);
     return ok ? 0 : 1;
 }
