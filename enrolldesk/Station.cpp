@@ -1,8 +1,10 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
+#include "UnitCJ_SJDR.h"
 #include "IdCardReader.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSJDC.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
@@ -17,7 +19,9 @@ EnrollStation::EnrollStation() {
     FormCJ_BMK = new TFormCJ_BMK(FormMain);
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
+    FormSJDC = new TFormSJDC(FormMain);
     Data = new TData(FormMain);
+    FormCJ_SJDR = new TFormCJ_SJDR(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
 
     FormZPCJ->setData(Data);

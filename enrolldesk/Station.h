@@ -10,6 +10,8 @@ class TData;
 class TFormPZ_DKQ;
 class TFormZPSZ;
 class TFormZPCJ;
+class TFormSJDC;
+class TFormCJ_SJDR;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -26,7 +28,9 @@ public:
     TFormCJ_BMK* FormCJ_BMK = nullptr; // 3
     TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
+    TFormSJDC* FormSJDC = nullptr;     // 7
     TData* Data = nullptr;             // 11
+    TFormCJ_SJDR* FormCJ_SJDR = nullptr; // 12
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
 
     // Why the card reader library named in setup.ini could not be used

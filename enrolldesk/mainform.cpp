@@ -5,7 +5,9 @@
 #include "Station.h"
 #include "StationFolder.h"
 #include "UnitCJ_BMK.h"
+#include "UnitCJ_SJDR.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSJDC.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "Windows.h"
@@ -90,7 +92,6 @@ void TFormMain::open(QDialog* window, int top, int left) {
 }
 
 // Windows that come with later work are opened here once they exist.
-void TFormMain::N24Click() {}
 void TFormMain::N25Click() {}
 void TFormMain::N3Click() {}
 void TFormMain::N9Click() {}
@@ -98,11 +99,12 @@ void TFormMain::N18Click() {}
 void TFormMain::N10Click() {}
 void TFormMain::N7Click() {}
 void TFormMain::N19Click() {}
-void TFormMain::N12Click() {}
 
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
 void TFormMain::N5Click() { open(station_.FormZPCJ, 80, 50); }
 void TFormMain::N14Click() { open(station_.FormPZ_DKQ, 80, 100); }
+void TFormMain::N24Click() { open(station_.FormCJ_SJDR, 80, 100); }
+void TFormMain::N12Click() { open(station_.FormSJDC, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();
