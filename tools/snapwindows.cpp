@@ -4,14 +4,15 @@
 //   DESK_HOME=<a station folder to fill> snapwindows <output folder>
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
-// sequence.png and reader.png. The station folder gets demo data: use a
-// scratch copy, not a station in use.
+// sequence.png, reader.png, photo.png and export.png. The station folder
+// gets demo data: use a scratch copy, not a station in use.
 #include "Dialogs.h"
 #include "Startup.h"
 #include "IdCardReader.h"
 #include "Station.h"
 #include "StationFolder.h"
 #include "UnitPZ_DKQ.h"
+#include "UnitSJDC.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "mainform.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -35,6 +37,12 @@ class SilentDialogs : public ScreenDialogs {
 public:
     void message(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
     void error(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
+    void messageBox(const QString& text, const QString&, Icon) override { std::printf("message: %s\n", qPrintable(text)); }
+    // Exports go to a scratch folder.
+    QString saveFile(const QString&, const QString&, const QString& initialName) override {
+        return QDir(exportFolder).filePath(initialName);
+    }
+    QString exportFolder;
 };
 
 template <typename T> T* find(QWidget* w, const char* name) { return w->findChild<T*>(QString::fromLatin1(name)); }
@@ -161,5 +169,18 @@ int main(int argc, char* argv[]) {
         QThread::msleep(20);
     }
     ok &= save(photo, out, QStringLiteral("photo.png"));
+    photo->hide();
+
+    // The school exported for submission: its rows, then its photographs.
+    QTemporaryDir exported;
+    dialogs.exportFolder = exported.path();
+    TFormSJDC* exportWindow = station.FormSJDC;
+    exportWindow->show();
+    find<QRadioButton>(exportWindow, "RadioButton1")->setChecked(true);
+    setText(exportWindow, "Edit1", QStringLiteral("0101"));
+    setText(exportWindow, "Edit2", QStringLiteral("0002"));
+    exportWindow->Button1Click();
+    exportWindow->Button2Click();
+    ok &= save(exportWindow, out, QStringLiteral("export.png"));
     return ok ? 0 : 1;
 }
