@@ -19,8 +19,8 @@ public:
     void Button2Click(); // 相片导出
 
 private:
-    // Disables both buttons and shows `caption` on `busy` until the returned
-    // guard goes; the window stays painted meanwhile.
+    // While an export runs: both buttons disabled, the running one showing
+    // that it is busy; restored however the export ends.
     class Busy;
     void showProgress(const QString& text);
 
