@@ -5,6 +5,7 @@
 #include "FileProtection.h"
 #include "ProgramValues.h"
 #include "Schema.h"
+#include "StagedFile.h"
 #include "StationFolder.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -12,87 +13,14 @@
 #include "Windows.h"
 #include "ui_UnitSJDC.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlQuery>
-#include <cerrno>
-#include <limits>
-#include <signal.h>
 
 namespace {
 
 const QString exportCaption = QStringLiteral("数据导出");
 const QString busyCaption = QStringLiteral("数据正在导出中，请稍候......");
-
-QString shown(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
-// Temporary files of an export are named after their target and the
-// process that writes them: "<target>.<process id>.part" (earlier versions
-// wrote "<target>.part"). The exchange file is written there and only moved
-// to the target when it is complete, so an export that fails never leaves a
-// partial file under the target name.
-QString temporaryName(const QString& target) {
-    return target + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
-}
-
-// Whether `file` is one of our temporary files that nobody writes any more:
-// written by this process or by one that has ended, and holding a database
-// (or nothing yet). Files of the same name pattern written by something else
-// (a download, another station's running export) are left alone.
-bool isOurLeftover(const QFileInfo& file, const QString& processId) {
-    if (!processId.isEmpty()) {
-        bool ok = false;
-        const qint64 pid = processId.toLongLong(&ok);
-        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
-            return false;
-        const bool alive = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-        if (alive && pid != QCoreApplication::applicationPid())
-            return false;
-    }
-    if (file.size() == 0)
-        return true;
-    const FileProtection::Form form = FileProtection::formOf(file.absoluteFilePath());
-    return form == FileProtection::Form::Plain || form == FileProtection::Form::Protected;
-}
-
-// Removes the temporary files that an interrupted export to `target` left
-// beside it (with their journals).
-void removeLeftovers(const QString& target) {
-    const QFileInfo info(target);
-    static const QString pattern = QStringLiteral("^%1(?:\\.(\\d+))?\\.part$");
-    const QRegularExpression ours(pattern.arg(QRegularExpression::escape(info.fileName())));
-    const QDir folder = info.absoluteDir();
-    const QStringList candidates = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : candidates) {
-        const QRegularExpressionMatch match = ours.match(name);
-        const QFileInfo file(folder.filePath(name));
-        if (!match.hasMatch() || !isOurLeftover(file, match.captured(1)))
-            continue;
-        QFile::remove(file.absoluteFilePath() + QStringLiteral("-journal"));
-        QFile::remove(file.absoluteFilePath());
-    }
-}
-
-// A new, empty file beside `target`, after the leftovers of earlier exports
-// to the same target are gone.
-QString reserveTemporaryFile(const QString& target) {
-    const QFileInfo info(target);
-    if (!info.absoluteDir().exists())
-        throw DeskError(QStringLiteral("文件夹“%1”不存在，无法导出。").arg(shown(info.absolutePath())));
-    removeLeftovers(info.absoluteFilePath());
-    const QString name = temporaryName(info.absoluteFilePath());
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw DeskError(QStringLiteral("无法在文件夹“%1”中写入文件：%2")
-                            .arg(shown(info.absolutePath()), file.errorString()));
-    return name;
-}
 
 // The text columns of the exchange file with their widths.
 struct Width {
@@ -201,9 +129,6 @@ void TFormSJDC::Button1Click() {
         QStringLiteral("Microsoft Office Access数据库 (*.mdb)|*.mdb"), QStringLiteral("mdb"), defaultName);
     if (target.isEmpty())
         return; // cancelled: nothing is written
-    if (QFileInfo::exists(target))
-        throw DeskError(QStringLiteral("文件“%1”已存在，数据没有导出。请另选文件名，或先移走已有的文件。")
-                            .arg(shown(target)));
 
     // The selection follows the filled boxes, whatever the level.
     const QString sub = QStringLiteral("学业水平测试副号");
@@ -225,11 +150,10 @@ void TFormSJDC::Button1Click() {
 }
 
 void TFormSJDC::writeExchangeFile(const QString& target, const QString& database, const QString& where) {
-    const QString temporary = reserveTemporaryFile(target);
-    auto discard = qScopeGuard([&] {
-        QFile::remove(temporary);
-        QFile::remove(temporary + QStringLiteral("-journal"));
-    });
+    // Written under a temporary name and moved to the target once complete,
+    // so an export that fails never leaves a partial file under that name.
+    StagedFile staged(target);
+    const QString temporary = staged.path();
     Connection(temporary).execute(exchangeTableStatement());
     Windows::processPendingMessages();
 
@@ -260,7 +184,5 @@ void TFormSJDC::writeExchangeFile(const QString& target, const QString& database
 
     // The exchange file is handed on in the protected form.
     FileProtection::protect(temporary);
-    if (!QFile::rename(temporary, target))
-        throw DeskError(QStringLiteral("无法把导出的数据保存为文件“%1”。").arg(shown(target)));
-    discard.dismiss();
+    staged.commit();
 }

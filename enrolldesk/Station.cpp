@@ -1,5 +1,6 @@
 #include "Station.h"
 #include "UnitCJ_BMK.h"
+#include "UnitCJ_SJDR.h"
 #include "UnitDY_ZKZCGB.h"
 #include "UnitJY_CSBMB.h"
 #include "UnitSJXG.h"
@@ -9,6 +10,7 @@
 #include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSC_JKB.h"
+#include "UnitSJDC.h"
 #include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
@@ -25,10 +27,12 @@ EnrollStation::EnrollStation() {
     FormZPCJ = new TFormZPCJ(FormMain);
     FormZPSZ = new TFormZPSZ(FormMain);
     FormSJDR = new TFormSJDR(FormMain);
+    FormSJDC = new TFormSJDC(FormMain);
     FormJY_CSBMB = new TFormJY_CSBMB(FormMain);
     FormSJXG = new TFormSJXG(FormMain);
     FormSC_JKB = new TFormSC_JKB(FormMain);
     Data = new TData(FormMain);
+    FormCJ_SJDR = new TFormCJ_SJDR(FormMain);
     FormBKBM = new TFormBKBM(FormMain);
     FormBKJKB = new TFormBKJKB(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);

@@ -17,6 +17,8 @@ class TFormSC_JKB;
 class TFormBKBM;
 class TFormBKJKB;
 class TFormSJDR;
+class TFormSJDC;
+class TFormCJ_SJDR;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -34,10 +36,12 @@ public:
     TFormZPCJ* FormZPCJ = nullptr;     // 4
     TFormZPSZ* FormZPSZ = nullptr;     // 5
     TFormSJDR* FormSJDR = nullptr;     // 6
+    TFormSJDC* FormSJDC = nullptr;     // 7
     TFormJY_CSBMB* FormJY_CSBMB = nullptr; // 8
     TFormSJXG* FormSJXG = nullptr;     // 9
     TFormSC_JKB* FormSC_JKB = nullptr; // 10
     TData* Data = nullptr;             // 11
+    TFormCJ_SJDR* FormCJ_SJDR = nullptr; // 12
     TFormBKBM* FormBKBM = nullptr;     // 13
     TFormBKJKB* FormBKJKB = nullptr;   // 14
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15

@@ -8,10 +8,12 @@
 #include "UnitBKBM.h"
 #include "UnitBKJKB.h"
 #include "UnitCJ_BMK.h"
+#include "UnitCJ_SJDR.h"
 #include "UnitDY_ZKZCGB.h"
 #include "UnitJY_CSBMB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSC_JKB.h"
+#include "UnitSJDC.h"
 #include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
@@ -108,10 +110,8 @@ void TFormMain::open(QDialog* window, int top, int left) {
         Windows::showModalAt(window, top, left);
 }
 
-// Windows that come with later work are opened here once they exist.
-void TFormMain::N24Click() {}
+// 补测简况表生成 has nothing to open.
 void TFormMain::N7Click() {}
-void TFormMain::N12Click() {}
 
 void TFormMain::N2Click() { open(station_.FormSJLR, 80, 100); }
 void TFormMain::N3Click() { open(station_.FormJY_CSBMB, 80, 50); }
@@ -124,6 +124,8 @@ void TFormMain::N10Click() { open(station_.FormSC_JKB, 80, 100); }
 void TFormMain::NCJ_BMKClick() { open(station_.FormCJ_BMK, 80, 100); }
 void TFormMain::NBKJKBClick() { open(station_.FormBKJKB, 80, 100); }
 void TFormMain::N25Click() { open(station_.FormSJDR, 80, 100); }
+void TFormMain::N24Click() { open(station_.FormCJ_SJDR, 80, 100); }
+void TFormMain::N12Click() { open(station_.FormSJDC, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();

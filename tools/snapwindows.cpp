@@ -4,8 +4,8 @@
 //   DESK_HOME=<a station folder to fill> snapwindows <output folder>
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
-// sequence.png, reader.png, photo.png, import.png, validation.png,
-// correction.png and the summaries.
+// sequence.png, reader.png, photo.png, export.png, validation.png,
+// correction.png, import.png and the summaries.
 // The station folder gets demo data: use a scratch copy, not a station in use.
 #include "Database.h"
 #include "Dialogs.h"
@@ -18,6 +18,7 @@
 #include "UnitBKJKB.h"
 #include "UnitPZ_DKQ.h"
 #include "UnitSC_JKB.h"
+#include "UnitSJDC.h"
 #include "UnitSJDR.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
@@ -38,6 +39,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -49,6 +51,12 @@ class SilentDialogs : public ScreenDialogs {
 public:
     void message(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
     void error(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
+    void messageBox(const QString& text, const QString&, Icon) override { std::printf("message: %s\n", qPrintable(text)); }
+    // Exports go to a scratch folder.
+    QString saveFile(const QString&, const QString&, const QString& initialName) override {
+        return QDir(exportFolder).filePath(initialName);
+    }
+    QString exportFolder;
 };
 
 template <typename T> T* find(QWidget* w, const char* name) { return w->findChild<T*>(QString::fromLatin1(name)); }
@@ -250,6 +258,19 @@ int main(int argc, char* argv[]) {
     ok &= save(photo, out, QStringLiteral("photo.png"));
     photo->StopCamera();
     photo->hide();
+
+    // The school exported for submission: its rows, then its photographs.
+    QTemporaryDir exported;
+    dialogs.exportFolder = exported.path();
+    TFormSJDC* exportWindow = station.FormSJDC;
+    exportWindow->show();
+    find<QRadioButton>(exportWindow, "RadioButton1")->setChecked(true);
+    setText(exportWindow, "Edit1", QStringLiteral("0101"));
+    setText(exportWindow, "Edit2", QStringLiteral("0002"));
+    exportWindow->Button1Click();
+    exportWindow->Button2Click();
+    ok &= save(exportWindow, out, QStringLiteral("export.png"));
+    exportWindow->hide();
 
     // Rows with faults, as an import from elsewhere might bring them; then
     // every check, and the school of the photographed student looked up.

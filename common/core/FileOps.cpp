@@ -104,7 +104,11 @@ FileOps& FileOps::current() { return installed ? *installed : realOps; }
 
 void FileOps::install(FileOps* ops) { installed = ops; }
 
-void copyFileDurably(const QString& from, const QString& to) {
+namespace {
+
+// Copies `from` to the new file `to`; with `durable`, the copy is forced to
+// the disk before it is closed.
+void copyThrough(const QString& from, const QString& to, bool durable) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(QDir::toNativeSeparators(from), in.errorString()),
@@ -125,7 +129,8 @@ void copyFileDurably(const QString& from, const QString& to) {
             for (qint64 done = 0; done < got;)
                 done += ops.write(fd, buffer.constData() + done, got - done, to);
         }
-        ops.sync(fd, to);
+        if (durable)
+            ops.sync(fd, to);
         open = false;
         ops.close(fd, to);
     } catch (const DeskError&) {
@@ -140,5 +145,34 @@ void copyFileDurably(const QString& from, const QString& to) {
         } catch (const DeskError&) {
         }
         throw;
+    }
+}
+
+} // namespace
+
+void copyFileDurably(const QString& from, const QString& to) { copyThrough(from, to, true); }
+
+void copyFileReplacing(const QString& from, const QString& to) {
+    const QString temporary = to + QStringLiteral(".%1.part").arg(::getpid());
+    FileOps& ops = FileOps::current();
+    QFile::remove(temporary); // a leftover of an interrupted copy
+    try {
+        copyThrough(from, temporary, false);
+        try {
+            ops.rename(temporary, to);
+        } catch (const DeskError&) {
+            try {
+                ops.remove(temporary);
+            } catch (const DeskError&) {
+            }
+            throw;
+        }
+    } catch (const FileError& e) {
+        // The user knows the copy by its own name, not the temporary one.
+        if (e.path() != temporary)
+            throw;
+        QString message = e.message();
+        message.replace(QDir::toNativeSeparators(temporary), QDir::toNativeSeparators(to));
+        throw FileError(message, e.code(), to);
     }
 }

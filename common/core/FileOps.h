@@ -57,3 +57,11 @@ public:
 // is synced and closed with both checked. On failure the partial copy is
 // removed (as far as possible) and FileError is thrown.
 void copyFileDurably(const QString& from, const QString& to);
+
+// Copies the file `from` over `to` through FileOps::current(): the copy is
+// written beside `to` under "<to>.<process id>.part", every write and the
+// close checked, and renamed onto `to` in one step, replacing a file there.
+// The copy is not forced to the disk (a plain file copy). On failure the
+// partial copy is removed, a file already at `to` is left as it was, and
+// FileError is thrown.
+void copyFileReplacing(const QString& from, const QString& to);
