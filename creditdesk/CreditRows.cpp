@@ -72,16 +72,5 @@ ImportedCredit importedCredit(const QVariant& stored) {
     return credit;
 }
 
-bool sourceKeyLess(const QVariant& a, const QVariant& b) {
-    const auto rank = [](const QVariant& v) { return v.isNull() ? 0 : Query::isNumber(v) ? 1 : 2; };
-    const int ra = rank(a), rb = rank(b);
-    if (ra != rb)
-        return ra < rb;
-    if (ra == 0)
-        return false;
-    if (ra == 1)
-        return a.toDouble() < b.toDouble();
-    return Query::textOf(a).compare(Query::textOf(b), Qt::CaseInsensitive) < 0;
-}
 
 } // namespace CreditRows

@@ -46,8 +46,4 @@ struct ImportedCredit {
 // outside -32768..32767 is OutOfRange.
 ImportedCredit importedCredit(const QVariant& stored);
 
-// The order of a source's sub-numbers when the source cannot sort them
-// itself: nulls first, then numbers by value, then texts ignoring case.
-bool sourceKeyLess(const QVariant& a, const QVariant& b);
-
 } // namespace CreditRows

@@ -1,3 +1,4 @@
+#include "Query.h"
 #include "UnitDRSJ.h"
 #include "AccessFile.h"
 #include "CreditRows.h"
@@ -103,7 +104,7 @@ void TFormDRSJ::import(const QString& source) {
         const int subColumn = columnIndex(table, subName, source);
         std::stable_sort(table.rows.begin(), table.rows.end(),
                          [subColumn](const QVector<QVariant>& a, const QVector<QVariant>& b) {
-                             return CreditRows::sourceKeyLess(a[subColumn], b[subColumn]);
+                             return Query::sourceKeyLess(a[subColumn], b[subColumn]);
                          });
     } else {
         const FileProtection::PrivateCopy copy(source);

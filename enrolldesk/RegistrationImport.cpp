@@ -122,19 +122,6 @@ void appendAll(Connection& connection, const QStringList& targets, const QVector
     transaction.commit();
 }
 
-// The order the original engine gave a sub-number column: nulls first, then
-// numbers by value, then texts without regard to case.
-bool sourceKeyLess(const QVariant& a, const QVariant& b) {
-    const auto rank = [](const QVariant& v) { return v.isNull() ? 0 : Query::isNumber(v) ? 1 : 2; };
-    const int ra = rank(a), rb = rank(b);
-    if (ra != rb)
-        return ra < rb;
-    if (ra == 0)
-        return false;
-    if (ra == 1)
-        return a.toDouble() < b.toDouble();
-    return Query::textOf(a).compare(Query::textOf(b), Qt::CaseInsensitive) < 0;
-}
 
 struct SourceTable {
     QStringList columns;
@@ -159,7 +146,7 @@ SourceTable readStudentTable(const QString& path) {
                           QString(), path);
         std::stable_sort(read.rows.begin(), read.rows.end(),
                          [sub](const QVector<QVariant>& a, const QVector<QVariant>& b) {
-                             return sourceKeyLess(a[sub], b[sub]);
+                             return Query::sourceKeyLess(a[sub], b[sub]);
                          });
         table.columns = read.columns;
         table.rows = std::move(read.rows);

@@ -494,3 +494,15 @@ bool Query::isNumber(const QVariant& value) {
         return false;
     }
 }
+
+bool Query::sourceKeyLess(const QVariant& a, const QVariant& b) {
+    const auto rank = [](const QVariant& v) { return v.isNull() ? 0 : isNumber(v) ? 1 : 2; };
+    const int ra = rank(a), rb = rank(b);
+    if (ra != rb)
+        return ra < rb;
+    if (ra == 0)
+        return false;
+    if (ra == 1)
+        return a.toDouble() < b.toDouble();
+    return textOf(a).compare(textOf(b), Qt::CaseInsensitive) < 0;
+}

@@ -110,6 +110,10 @@ public:
     static QString textOf(const QVariant& value);
     // Whether a stored value is a number (any integer or floating type).
     static bool isNumber(const QVariant& value);
+    // The order of a key column when a source cannot sort it itself (a file
+    // from elsewhere): nulls first, then numbers by value, then texts
+    // ignoring case, as the original engine ordered them.
+    static bool sourceKeyLess(const QVariant& a, const QVariant& b);
 
 private:
     // One value: its type and either the number itself or where its text

@@ -1,3 +1,4 @@
+#include "Query.h"
 #include "Controls.h"
 #include "CreditRows.h"
 #include "CreditStation.h"
@@ -264,7 +265,7 @@ void TestCreditImport::numericSubNumbersInTheirOwnOrder() {
 void TestCreditImport::accessSubNumberOrder() {
     // A genuine Access file is sorted here, by the column's own type.
     QVariantList keys{QStringLiteral("b"), 100, QVariant(), 9.5, QStringLiteral("A"), 10};
-    std::stable_sort(keys.begin(), keys.end(), CreditRows::sourceKeyLess);
+    std::stable_sort(keys.begin(), keys.end(), Query::sourceKeyLess);
     QCOMPARE(keys, (QVariantList{QVariant(), 9.5, 10, 100, QStringLiteral("A"), QStringLiteral("b")}));
 }
 

@@ -12,6 +12,8 @@
 #include "UnitDY_FXX.h"
 #include "UnitMain.h"
 
+#include "ReadBack.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -107,17 +109,6 @@ void compareLines(const QStringList& actual, const QStringList& expected) {
 }
 
 const QString ff(QChar(12));
-
-int pdfPages(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    if (!bytes.startsWith("%PDF") || !bytes.trimmed().endsWith("%%EOF"))
-        return -1;
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
-    return int(QString::fromLatin1(bytes).count(page));
-}
 
 } // namespace
 

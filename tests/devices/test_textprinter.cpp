@@ -1,23 +1,10 @@
 #include "TextPrinter.h"
 
+#include "ReadBack.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-int pdfPages(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    if (!bytes.startsWith("%PDF") || !bytes.trimmed().endsWith("%%EOF"))
-        return -1;
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
-    return int(QString::fromLatin1(bytes).count(page));
-}
-
-} // namespace
 
 class TestTextPrinter : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "ReadBack.h"
 
+#include <QRegularExpression>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -56,4 +57,15 @@ QJsonObject readWorkbookIndependently(const QString& path) {
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return failed(QStringLiteral("unexpected output for %1: %2").arg(path, error.errorString()));
     return document.object();
+}
+
+int pdfPages(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith("%PDF") || !bytes.trimmed().endsWith("%%EOF"))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return int(QString::fromLatin1(bytes).count(page));
 }

@@ -20,3 +20,7 @@ QJsonObject readWorkbookIndependently(const QString& path);
     const QJsonObject var = readWorkbookIndependently(path);                                                 \
     if (QTest::currentTestFailed())                                                                          \
     return
+
+// The number of pages of a finished PDF file, or -1 when the file is missing
+// or not a whole PDF document (no header, or no end-of-file mark).
+int pdfPages(const QString& path);
