@@ -35,7 +35,8 @@ PrintJob::PrintJob(const Options& options) {
     // Margins at the device's minimum: the painter's origin is then the
     // printable area, and nothing is shifted by margins of our own.
     printer_->setFullPage(false);
-    printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    const QPageLayout layout = printer_->pageLayout();
+    printer_->setPageMargins(layout.minimumMargins(), layout.units());
 
     if (!painter_.begin(printer_.get())) {
         const QString where = pdfFile_.isEmpty() ? printer_->printerName() : QDir::toNativeSeparators(pdfFile_);
