@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +30,12 @@ bool isKeyLine(const QString& trimmedLine, QString* key, QString* value) {
     if (value)
         *value = Text::trimmed(trimmedLine.mid(eq + 1));
     return true;
+}
+
+// A line break (or another control character but the tab) would end the
+// line early: what follows it would be read as keys or sections of its own.
+bool breaksTheLine(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 && c != QLatin1Char('\t'); });
 }
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
@@ -104,6 +111,13 @@ int Profile::readInteger(const QString& section, const QString& key, int default
 }
 
 void Profile::writeString(const QString& section, const QString& key, const QString& value) {
+    // Each name and value must stay on its line and read back as itself.
+    if (breaksTheLine(section) || breaksTheLine(key) || breaksTheLine(value) ||
+        section.contains(QLatin1Char(']')) || key.contains(QLatin1Char('=')))
+        throw DeskError(QStringLiteral("设置项 [%1] %2 的名称或值含有换行符等不能写入设置文件的字符，设置没有保存。")
+                            .arg(section, key)
+                            .replace(QLatin1Char('\r'), QLatin1Char(' '))
+                            .replace(QLatin1Char('\n'), QLatin1Char(' ')));
     Content content = load();
     QStringList& lines = content.lines;
     const QString keyName = Text::trimmed(key);

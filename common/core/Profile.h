@@ -21,6 +21,9 @@ public:
 
     // Sets one key, creating the section and the file when needed. The file
     // is replaced in one step; throws DeskError when it cannot be written.
+    // A value (or name) with a line break or another control character is
+    // refused with DeskError and nothing is written: it would not read back
+    // as one value but as keys of its own.
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
 

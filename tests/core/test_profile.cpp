@@ -19,6 +19,8 @@ private slots:
     void keepsTheEncodingItWasReadIn_data();
     void keepsTheEncodingItWasReadIn();
     void writeFailureIsReported();
+    void lineBreaksNeverAddKeys_data();
+    void lineBreaksNeverAddKeys();
 
 private:
     QString write(const QByteArray& bytes);
@@ -142,6 +144,34 @@ void TestProfile::keepsTheEncodingItWasReadIn() {
 void TestProfile::writeFailureIsReported() {
     Profile p(dir_.filePath(QStringLiteral("missing/setup.ini")));
     QVERIFY_THROWS_EXCEPTION(DeskError, p.writeString(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
+}
+
+void TestProfile::lineBreaksNeverAddKeys_data() {
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("CR LF in a value") << "PRINT" << "X" << "3\r\n[READER]\r\nLIBRARY=/tmp/evil.so";
+    QTest::newRow("LF in a value") << "PRINT" << "X" << "3\nLIBRARY=/tmp/evil.so";
+    QTest::newRow("CR alone") << "PRINT" << "X" << "3\rLIBRARY=x";
+    QTest::newRow("NUL") << "PRINT" << "X" << QStringLiteral("3").append(QChar(0));
+    QTest::newRow("key with =") << "READER" << "LIBRARY=/tmp/evil.so;X" << "1";
+    QTest::newRow("section with ]") << "PRINT]\r\n[READER" << "LIBRARY" << "x";
+}
+
+void TestProfile::lineBreaksNeverAddKeys() {
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    write("[READER]\r\nPORT=USB\r\n");
+    const QByteArray before = read();
+    Profile p(path_);
+    QVERIFY_THROWS_EXCEPTION(DeskError, p.writeString(section, key, value));
+    QCOMPARE(read(), before);
+    QCOMPARE(p.readString(QStringLiteral("READER"), QStringLiteral("LIBRARY"), QStringLiteral("none")),
+             QStringLiteral("none"));
+    // A tab is no line break.
+    p.writeString(QStringLiteral("PRINT"), QStringLiteral("X"), QStringLiteral("a\tb"));
+    QCOMPARE(p.readString(QStringLiteral("PRINT"), QStringLiteral("X"), QString()), QStringLiteral("a\tb"));
 }
 
 QTEST_GUILESS_MAIN(TestProfile)
