@@ -1,6 +1,7 @@
 #include "RegistrationChecks.h"
 #include "Database.h"
 #include "DeskError.h"
+#include "FileModes.h"
 #include "IdNumber.h"
 #include "Statement.h"
 #include "TestNumber.h"
@@ -560,9 +561,12 @@ void saveReport(const QString& path, const QStringList& lines) {
         bytes += Gb18030::encode(line);
         bytes += "\r\n";
     }
+    const bool replacing = QFile::exists(path); // a replaced file keeps its mode
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw DeskError(QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (!replacing)
+        FileModes::settle(path);
 }
 
 } // namespace RegistrationChecks

@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "FileModes.h"
 #include "Statement.h"
 
 #include <QAtomicInteger>
@@ -693,6 +694,9 @@ void compactDatabase(const QString& source, const QString& destination) {
         QFile::remove(destination);
         throw;
     }
+    // The engine makes new files 0644 less the mask: a shared station's
+    // group would lose its write access.
+    FileModes::settle(destination);
 }
 
 bool isSqliteFile(const QString& path) {

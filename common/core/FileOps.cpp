@@ -1,10 +1,12 @@
 #include "FileOps.h"
+#include "FileModes.h"
 
 #include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -49,9 +51,12 @@ FileError FileError::fromErrno(const QString& action, const QString& path, int c
 }
 
 int FileOps::create(const QString& path) {
-    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         throw FileError::fromErrno(QStringLiteral("创建"), path, errno);
+    // The file-creation mask is the station's; a file elsewhere gets the
+    // user's own (FileModes.h). A file system without modes is no failure.
+    (void)::fchmod(fd, FileModes::fileMode(path));
     return fd;
 }
 

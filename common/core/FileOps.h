@@ -33,6 +33,7 @@ public:
     virtual ~FileOps() = default;
 
     // Creates `path` for writing; fails when it exists. Returns a descriptor.
+    // The file gets FileModes::fileMode(path).
     virtual int create(const QString& path);
     // Writes at most `size` bytes; returns how many were written (at least 1).
     virtual qint64 write(int fd, const char* data, qint64 size, const QString& path);

@@ -1,5 +1,6 @@
 #include "StagedFile.h"
 #include "DeskError.h"
+#include "FileModes.h"
 #include "FileProtection.h"
 
 #include <QCoreApplication>
@@ -74,6 +75,8 @@ StagedFile::StagedFile(const QString& target) {
         throw DeskError(
             QStringLiteral("无法在文件夹“%1”中写入文件：%2").arg(shown(info.absolutePath()), file.errorString()));
     temporary_ = name;
+    // The target's mode from the start: the engine keeps a file's mode.
+    FileModes::settle(temporary_);
 }
 
 StagedFile::~StagedFile() {

@@ -1,5 +1,6 @@
 #include "StationFolder.h"
 #include "DeskError.h"
+#include "FileModes.h"
 #include "FileOps.h"
 
 #include <QCoreApplication>
@@ -129,7 +130,17 @@ void layOut(const QString& folder, const QString& delivered, const QStringList& 
 QString open(const QString& program, const QStringList& subfolders) {
     const QString executableFolder = QCoreApplication::applicationDirPath();
     const Location location = locate(program, executableFolder);
+    // A user's own folder is private; a folder named for the station may be
+    // shared by a group (FileModes.h). Everything laid out from here on
+    // gets the station's modes.
+    FileModes::adopt(location.folder, location.origin == Origin::UserFolder ? FileModes::Sharing::Private
+                                                                            : FileModes::sharingOf(location.folder));
     layOut(location.folder, deliveredFolder(program, executableFolder), subfolders);
+    QStringList kept{QStringLiteral("data"), QStringLiteral("photo"), QStringLiteral("card"),
+                     QStringLiteral("setup.ini")};
+    kept += subfolders;
+    kept.removeDuplicates();
+    FileModes::tighten(kept);
     settledFolder() = location.folder;
     if (location.origin == Origin::ProgramFolder)
         return QString();

@@ -59,7 +59,10 @@ QString deliveredFolder(const QString& program, const QString& executableFolder)
 void layOut(const QString& folder, const QString& delivered, const QStringList& subfolders);
 
 // Start-up of a station: locates its folder, lays out what is missing, and
-// makes it the station folder for the rest of the run. Returns the line
+// makes it the station folder for the rest of the run. The folder and what
+// the station keeps in it get the modes of FileModes.h: the user's own
+// folder is private (0700, files 0600), a folder shared by a group gets
+// 2770 and 0660; files created later in it follow. Returns the line
 // that tells the user where the folder is when it is not the program's own
 // folder (empty when it is). Throws DeskError with a message for the user
 // when the folder cannot be created or completed.

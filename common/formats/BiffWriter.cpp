@@ -1,5 +1,6 @@
 #include "BiffWriter.h"
 #include "DeskError.h"
+#include "FileModes.h"
 #include "Query.h"
 
 #include <QDir>
@@ -636,6 +637,7 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
         throw DeskError(notWritten(path, QStringLiteral("文件夹“%1”不存在。").arg(target.absolutePath())));
     // QSaveFile writes a temporary file beside the target and renames it into
     // place on commit; when anything fails the temporary file is removed.
+    const bool replacing = target.exists(); // a replaced file keeps its mode
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         throw DeskError(notWritten(path, out.errorString()));
@@ -646,6 +648,8 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
     }
     if (!out.commit())
         throw DeskError(notWritten(path, out.errorString()));
+    if (!replacing)
+        FileModes::settle(path);
 }
 
 } // namespace BiffWriter

@@ -16,7 +16,7 @@ void overwrite(const QString& path, const QByteArray& bytes) {
     // truncating a file to nothing makes the file system push the earlier
     // contents to the disk at once.
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         throw FileError::fromErrno(QStringLiteral("写入"), path, errno);
     const auto fail = [&](int code) {
