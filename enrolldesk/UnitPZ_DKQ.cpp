@@ -1,6 +1,7 @@
 #include "UnitPZ_DKQ.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "IdCardReader.h"
 #include "Profile.h"
 #include "StationFolder.h"
 #include "ui_UnitPZ_DKQ.h"
@@ -27,6 +28,12 @@ void TFormPZ_DKQ::enablePortChoice(bool enabled) {
 void TFormPZ_DKQ::FormShow() {
     enablePortChoice(false);
     ui->CheckBox1->setChecked(true);
+    // The reader library setup.ini names, when it cannot be used: the whole
+    // reason on pointing at it, as much as fits on the page.
+    const QString problem = IdCardReader::libraryProblem(StationFolder::setupIni());
+    ui->Label3->setText(problem);
+    ui->Label3->setToolTip(problem);
+    ui->Label3->setVisible(!problem.isEmpty());
 }
 
 void TFormPZ_DKQ::CheckBox1Click() { enablePortChoice(!ui->CheckBox1->isChecked()); }

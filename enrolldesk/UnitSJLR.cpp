@@ -138,6 +138,11 @@ void TFormSJLR::fillFromCard(const CardText& card) {
 }
 
 void TFormSJLR::Button8Click() {
+    // A reader library that was refused: say why rather than "找卡失败！".
+    if (const QString problem = reader_->problem(); !problem.isEmpty()) {
+        Dialogs::current().message(problem);
+        return;
+    }
     unsigned char work[IdCardReader::WorkBufferSize] = {};
     const int found = reader_->SDT_StartFindIDCard(readerPort_, work, 1);
     if (found == IdCardReader::NoCard) {
@@ -177,6 +182,11 @@ void TFormSJLR::Button9Click() {
         ui->Button9->setText(QStringLiteral("自动读二代身份证"));
         ui->Label13->clear();
     } else {
+        // Waiting for cards that can never be read would look like work.
+        if (const QString problem = reader_->problem(); !problem.isEmpty()) {
+            Dialogs::current().message(problem);
+            return;
+        }
         autoRead_ = true;
         ui->Button8->setEnabled(false);
         ui->Button9->setText(QStringLiteral("停止自动读二代身份证"));

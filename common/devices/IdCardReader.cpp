@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,6 +111,35 @@ private:
     std::array<unsigned char, 8192> photoScratch_{};
 };
 
+// A reader whose library was refused: it finds no card and says why.
+class RefusedCardReader : public IdCardReader {
+public:
+    explicit RefusedCardReader(QString problem) : problem_(std::move(problem)) {}
+
+    int SDT_StartFindIDCard(int, unsigned char*, int) override { return NoCard; }
+    int SDT_SelectIDCard(int, unsigned char*, int) override { return SelectFailed; }
+    int SDT_ReadBaseMsg(int, unsigned char*, unsigned int* textLength, unsigned char*, unsigned int* photoLength,
+                        int) override {
+        if (textLength)
+            *textLength = 0;
+        if (photoLength)
+            *photoLength = 0;
+        return ReadFailed;
+    }
+    QString problem() const override { return problem_; }
+
+private:
+    QString problem_;
+};
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+QString refusedText(const QString& path, const QString& reason) {
+    return QStringLiteral("读卡器库 %1 不安全，没有加载：%2。读卡器库文件和它上面的每一级文件夹都必须属于 root "
+                          "或当前用户，并且不允许其他用户写入。")
+        .arg(shown(path), reason);
+}
+
 QString dlerrorText() {
     const char* error = dlerror();
     return error ? QString::fromLocal8Bit(error) : QStringLiteral("未知原因");
@@ -147,18 +178,72 @@ std::unique_ptr<IdCardReader> loadLibrary(const QString& path, QString* reason) 
 
 } // namespace
 
+QString IdCardReader::libraryPath(const QString& setupIni) {
+    const QString library =
+        Profile(setupIni).readString(QStringLiteral("READER"), QStringLiteral("LIBRARY"), QString());
+    if (library.isEmpty())
+        return QString();
+    return QDir::cleanPath(QFileInfo(setupIni).absoluteDir().absoluteFilePath(library));
+}
+
+QString IdCardReader::untrustedReason(const QString& path) {
+    // The file the name leads to, and every folder above it: what is loaded
+    // is this very path, so links on the way cannot be changed afterwards.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty())
+        return QStringLiteral("文件“%1”不存在").arg(shown(path));
+    const uid_t me = ::geteuid();
+    bool isFile = true;
+    for (QString current = real;; current = QFileInfo(current).absolutePath(), isFile = false) {
+        const QString what = (isFile ? QStringLiteral("文件“%1”") : QStringLiteral("文件夹“%1”")).arg(shown(current));
+        struct stat st;
+        if (::stat(QFile::encodeName(current).constData(), &st) != 0)
+            return QStringLiteral("无法查看%1").arg(what);
+        if (isFile && !S_ISREG(st.st_mode))
+            return QStringLiteral("%1不是普通文件").arg(what);
+        if (st.st_uid != 0 && st.st_uid != me)
+            return QStringLiteral("%1属于其他用户（用户号 %2）").arg(what).arg(st.st_uid);
+        if (st.st_mode & S_IWOTH)
+            return QStringLiteral("%1允许所有用户写入").arg(what);
+        if (st.st_mode & S_IWGRP)
+            return QStringLiteral("%1允许同组用户写入").arg(what);
+        if (current == QLatin1String("/"))
+            return QString();
+    }
+}
+
+QString IdCardReader::libraryProblem(const QString& setupIni) {
+    const QString path = libraryPath(setupIni);
+    if (path.isEmpty())
+        return QString();
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty())
+        return QStringLiteral("读卡器库 %1 不存在。").arg(shown(path));
+    const QString reason = untrustedReason(real);
+    return reason.isEmpty() ? QString() : refusedText(path, reason);
+}
+
 std::unique_ptr<IdCardReader> IdCardReader::open(const QString& setupIni, const QString& cardFolder,
                                                  QString* warning) {
     if (warning)
         warning->clear();
-    const QString library =
-        Profile(setupIni).readString(QStringLiteral("READER"), QStringLiteral("LIBRARY"), QString());
-    if (library.isEmpty())
+    const QString path = libraryPath(setupIni);
+    if (path.isEmpty())
         return std::make_unique<SimulatedCardReader>(cardFolder);
 
-    const QString path = QDir::cleanPath(QFileInfo(setupIni).absoluteDir().absoluteFilePath(library));
+    // What is checked is what is loaded: the file the name leads to.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (!real.isEmpty()) {
+        const QString untrusted = untrustedReason(real);
+        if (!untrusted.isEmpty()) {
+            const QString problem = refusedText(path, untrusted);
+            if (warning)
+                *warning = problem;
+            return std::make_unique<RefusedCardReader>(problem);
+        }
+    }
     QString reason;
-    if (auto reader = loadLibrary(path, &reason))
+    if (auto reader = loadLibrary(real.isEmpty() ? path : real, &reason))
         return reader;
     if (warning)
         *warning = QStringLiteral("无法使用读卡器库 %1：%2。\n本次运行改用模拟读卡器（卡片文件放在 %3）。")

@@ -38,6 +38,10 @@ public:
     virtual int SDT_ReadBaseMsg(int port, unsigned char* text, unsigned int* textLength, unsigned char* photo,
                                 unsigned int* photoLength, int ifOpen) = 0;
 
+    // Why this reader cannot read at all (a library that was refused), for
+    // the user; empty for a reader that works. Such a reader finds no card.
+    virtual QString problem() const { return QString(); }
+
     // The reader this station is set up for: the vendor library named in
     // setup.ini (section READER, key LIBRARY), loaded now, or else the
     // simulated reader on `cardFolder`. A relative LIBRARY path is taken
@@ -45,10 +49,25 @@ public:
     // (missing file, not a loadable library, one of the three functions not
     // exported) `warning` receives a Chinese message naming the library and
     // the reason (the caller shows it once) and the simulated reader is
-    // returned: the station always starts. Otherwise `warning` is emptied.
-    // `warning` may be null.
+    // returned: the station always starts. A library that may not be
+    // trusted (untrustedReason) is never loaded: `warning` says why, and the
+    // reader returned finds no card and gives the same text as problem().
+    // Otherwise `warning` is emptied. `warning` may be null.
     static std::unique_ptr<IdCardReader> open(const QString& setupIni, const QString& cardFolder,
                                               QString* warning);
+
+    // The library file setup.ini names (absolute, cleaned), or empty.
+    static QString libraryPath(const QString& setupIni);
+    // What stands in the way of loading the library setup.ini names, for
+    // the user: missing, or not to be trusted; empty when it may be loaded
+    // or none is named. Loads nothing.
+    static QString libraryProblem(const QString& setupIni);
+    // Why the library file `path` must not be loaded, or empty when it may:
+    // the file and every folder above it must belong to root or the current
+    // user and be writable by nobody else (as sudo and ssh demand of their
+    // files), or another user could make the station run code of theirs.
+    // Links are judged by what they lead to.
+    static QString untrustedReason(const QString& path);
 };
 
 // The simulated reader: a card on the reader is a file whose name ends in

@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #ifndef FAKEREADER_PATH
@@ -120,6 +122,8 @@ private slots:
     void unusableLibraryFallsBack_data();
     void unusableLibraryFallsBack();
     void relativeLibraryIsTakenFromTheStationFolder();
+    void libraryOthersMayChangeIsNeverLoaded_data();
+    void libraryOthersMayChangeIsNeverLoaded();
 
     void makecardPlacesACard();
     void makecardRefusesBadCommandLines();
@@ -133,11 +137,26 @@ private:
     void (*fakeReset_)() = nullptr;
     void (*fakeSetAnswers_)(int, int, int) = nullptr;
     void (*fakeSetCard_)(const unsigned char*, unsigned int, const unsigned char*, unsigned int) = nullptr;
+    // Why this build tree cannot hold a library the station would load
+    // (a folder above it writable by others); empty normally.
+    QString trustProblem_;
     int (*fakeCallCount_)() = nullptr;
     int (*fakeCall_)(int, int*, int*, int*, int*) = nullptr;
 };
 
 void TestIdCardReader::initTestCase() {
+    // Libraries are loaded only from folders nobody else may write: the
+    // stations of these tests lie in the test's private runtime folder,
+    // not under /tmp, which every user may write.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir().mkpath(runtime + QStringLiteral("/tmp"))) {
+        QFile::setPermissions(runtime + QStringLiteral("/tmp"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("TMPDIR", QFile::encodeName(runtime + QStringLiteral("/tmp")));
+    }
+    trustProblem_ = IdCardReader::untrustedReason(QStringLiteral(FAKEREADER_PATH));
+    QTemporaryFile probe;
+    if (trustProblem_.isEmpty() && probe.open())
+        trustProblem_ = IdCardReader::untrustedReason(probe.fileName());
     // The same loaded copy the station gets: its steering calls steer the station's reader.
     fake_ = dlopen(FAKEREADER_PATH, RTLD_NOW | RTLD_LOCAL);
     QVERIFY2(fake_, dlerror());
@@ -482,6 +501,58 @@ void TestIdCardReader::relativeLibraryIsTakenFromTheStationFolder() {
     QCOMPARE(fakeCallCount_(), 0); // a copy of its own
     find(*reader);
     QCOMPARE(fakeCallCount_(), 0);
+}
+
+void TestIdCardReader::libraryOthersMayChangeIsNeverLoaded_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("file writable by all") << "file 0666" << QStringLiteral("文件“%1”允许所有用户写入");
+    QTest::newRow("folder writable by all") << "folder 0777" << QStringLiteral("文件夹“%2”允许所有用户写入");
+    QTest::newRow("shared station folder") << "folder 2770" << QStringLiteral("文件夹“%2”允许同组用户写入");
+    QTest::newRow("file of another user") << "owner" << QStringLiteral("文件“%1”属于其他用户（用户号 65534）");
+}
+
+void TestIdCardReader::libraryOthersMayChangeIsNeverLoaded() {
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    if (!trustProblem_.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no folder here that only this user may write: ") + trustProblem_));
+    TempStation station;
+    const QString folder = station.file(QStringLiteral("reader"));
+    const QString library = folder + QStringLiteral("/libcard.so");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(QStringLiteral(FAKEREADER_PATH), library));
+    const QByteArray file = QFile::encodeName(library), dir = QFile::encodeName(folder);
+    if (fault == QLatin1String("file 0666"))
+        QVERIFY(::chmod(file.constData(), 0666) == 0);
+    else if (fault == QLatin1String("folder 0777"))
+        QVERIFY(::chmod(dir.constData(), 0777) == 0);
+    else if (fault == QLatin1String("folder 2770"))
+        QVERIFY(::chmod(dir.constData(), 02770) == 0);
+    else if (::chown(file.constData(), 65534, gid_t(-1)) != 0)
+        QSKIP("only root can give the file to another user");
+    writeFile(station.file("setup.ini"), "[READER]\r\nLIBRARY=reader/libcard.so\r\n");
+
+    QString warning;
+    auto reader = IdCardReader::open(station.file("setup.ini"), station.file("card/"), &warning);
+    const QString expected = QString(reason).replace(QStringLiteral("%1"), library).replace(QStringLiteral("%2"), folder);
+    QVERIFY2(warning.startsWith(QStringLiteral("读卡器库 %1 不安全，没有加载：").arg(library)) && warning.contains(expected),
+             qPrintable(warning));
+    QCOMPARE(reader->problem(), warning);
+    QCOMPARE(IdCardReader::libraryProblem(station.file("setup.ini")), warning);
+    QVERIFY(!isSimulated(reader));
+    QCOMPARE(find(*reader), IdCardReader::NoCard);
+    QCOMPARE(readCard(*reader).code, IdCardReader::ReadFailed);
+    QVERIFY2(!dlopen(file.constData(), RTLD_NOW | RTLD_NOLOAD), "the refused library was loaded");
+
+    // Once only this user may change it, it loads.
+    QVERIFY(::chmod(dir.constData(), 0755) == 0 && ::chmod(file.constData(), 0755) == 0 &&
+            ::chown(file.constData(), ::geteuid(), gid_t(-1)) == 0);
+    reader = IdCardReader::open(station.file("setup.ini"), station.file("card/"), &warning);
+    QVERIFY2(warning.isEmpty(), qPrintable(warning));
+    QVERIFY(reader->problem().isEmpty());
+    QVERIFY(!isSimulated(reader));
+    QVERIFY(IdCardReader::libraryProblem(station.file("setup.ini")).isEmpty());
 }
 
 void TestIdCardReader::makecardPlacesACard() {

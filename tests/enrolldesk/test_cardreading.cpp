@@ -11,6 +11,7 @@
 #include "UnitSJLR.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTimer>
@@ -92,6 +93,7 @@ private slots:
     void portFromSetup();
     void nativePlaceLookup();
     void settingsWindow();
+    void refusedLibraryIsToldByTheReadAndTheSettings();
 
 private:
     void prepareEntry(const QString& sequence = QStringLiteral("0001"));
@@ -409,6 +411,7 @@ void TestCardReading::settingsWindow() {
     QCOMPARE(port->currentText(), QStringLiteral("COM1"));
     QCOMPARE(baud->currentText(), QStringLiteral("9600"));
     settings.show();
+    QVERIFY(!control<QLabel>(&settings, "Label3")->isVisible()); // no library named: nothing to say
     QVERIFY(usb->isChecked());
     QVERIFY(!port->isEnabled());
     QVERIFY(!baud->isEnabled());
@@ -441,6 +444,36 @@ void TestCardReading::settingsWindow() {
     button(&settings, "Button2")->click();
     QCOMPARE(setup.readString(QStringLiteral("READER"), QStringLiteral("PORT"), QString()), QStringLiteral("USB"));
     QCOMPARE(dialogs_->texts().size(), 2);
+}
+
+void TestCardReading::refusedLibraryIsToldByTheReadAndTheSettings() {
+    // A library any user may replace is never loaded.
+    QVERIFY(QDir(station_->path()).mkpath(QStringLiteral("reader")));
+    const QString library = station_->file(QStringLiteral("reader/libcard.so"));
+    QFile file(library);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::setPermissions(library, QFileDevice::Permissions(0x6666)));
+    Profile(StationFolder::setupIni())
+        .writeString(QStringLiteral("READER"), QStringLiteral("LIBRARY"), QStringLiteral("reader/libcard.so"));
+    QString warning;
+    w_->setReader(IdCardReader::open(StationFolder::setupIni(), StationFolder::cardFolder(), &warning));
+    QVERIFY2(warning.contains(library) && warning.contains(QStringLiteral("允许所有用户写入")), qPrintable(warning));
+
+    prepareEntry();
+    button(w_.get(), "Button8")->click();
+    QCOMPARE(dialogs_->texts(), QStringList{warning});
+    button(w_.get(), "Button9")->click(); // automatic reading would wait for nothing
+    QCOMPARE(dialogs_->texts(), (QStringList{warning, warning}));
+    QCOMPARE(button(w_.get(), "Button9")->text(), QStringLiteral("自动读二代身份证"));
+    QVERIFY(button(w_.get(), "Button8")->isEnabled());
+    QCOMPARE(students().recordCount(), 0);
+
+    TFormPZ_DKQ settings;
+    settings.show();
+    auto* reason = control<QLabel>(&settings, "Label3");
+    QVERIFY(reason->isVisible());
+    QCOMPARE(reason->text(), warning);
 }
 
 QTEST_MAIN(TestCardReading)
