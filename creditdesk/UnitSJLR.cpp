@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
@@ -29,7 +30,7 @@ const char16_t* const columnFields[TFormSJLR::SideColumns] = {u"学业水平测�
                                                               u"必修学分", u"选修学分", u"总学分"};
 
 // Offsets of a student's cells within its side.
-constexpr int subColumn = 0, requiredColumn = 3, electiveColumn = 4, totalColumn = 5;
+constexpr int subColumn = 0, nameColumn = 1, requiredColumn = 3, electiveColumn = 4, totalColumn = 5;
 
 bool isRequiredColumn(int column) {
     return column % TFormSJLR::SideColumns == requiredColumn;
@@ -56,14 +57,11 @@ Place placeOf(int position) {
     return {index / TFormSJLR::SideRows * TFormSJLR::SideColumns, index % TFormSJLR::SideRows + 1};
 }
 
-// A credit cell's text as the update writes it; refused (naming the
-// student) when it is not a number.
-QString creditToWrite(const QString& text, const QString& column, const QString& subNumber) {
-    try {
-        return sqlNumber(text, column);
-    } catch (const DbError& e) {
-        throw DbError(QStringLiteral("学业水平测试副号为%1的学生不能保存：%2").arg(subNumber, e.message()));
-    }
+// A student's update that failed (a credit that is not a number, one out
+// of the column's range), told with the student it concerns.
+DbError studentNotSaved(const DbError& e, const QString& subNumber, const QString& name) {
+    return DbError(QStringLiteral("学业水平测试副号为%1的学生%2不能保存：%3").arg(subNumber, name, e.message()),
+                   e.engineText(), e.path());
 }
 
 } // namespace
@@ -115,6 +113,7 @@ TFormSJLR::TFormSJLR(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormSJLR
 
     setUpColumns();
     ui->Edit3->installEventFilter(this);
+    ui->Grid->installEventFilter(this);
 
     connectHandler(ui->Edit39, &QLineEdit::textChanged, this, &TFormSJLR::Edit39Change);
     connectHandler(ui->Edit40, &QLineEdit::returnPressed, this, &TFormSJLR::Edit40KeyPress);
@@ -321,6 +320,8 @@ void TFormSJLR::openEditor(int column, int row) {
     ui->Edit3->raise();
     ui->Panel2->raise();
     ui->Edit3->setFocus();
+    // What is typed replaces the credit shown: typing 95 over 110 gives 95.
+    ui->Edit3->selectAll();
 }
 
 void TFormSJLR::commitEditor(bool forceTotal) {
@@ -370,8 +371,12 @@ void TFormSJLR::Edit3KeyPress() {
         moveEditorTo(column + 1, row);
     } else if (isElectiveColumn(column)) {
         commitEditor(true);
-        if (column == SideColumns + electiveColumn && row == SideRows) {
-            ui->Button5->setFocus(); // the page is typed: on to 保存
+        // The page's last student is typed (position 40, or the last one of
+        // a short page): on to 保存 rather than into an empty row.
+        const int position = (column < SideColumns ? 0 : SideRows) + row;
+        const Place next = placeOf(position + 1);
+        if (position == PageSize || Cells(next.side + subColumn, next.row).isEmpty()) {
+            ui->Button5->setFocus();
         } else if (row == SideRows) {
             moveEditorTo(SideColumns + requiredColumn, 1); // from the left side's foot to the right's top
         } else {
@@ -388,6 +393,26 @@ void TFormSJLR::Edit3Exit() {
 }
 
 bool TFormSJLR::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->Grid && event->type() == QEvent::KeyPress) {
+        // Typing on a credit cell while the editor is closed (it was left
+        // for a button) opens the editor with the typed character in place
+        // of the credit, instead of the grid's search for a cell starting
+        // with that character.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const int column = ui->Grid->currentColumn();
+        const int row = ui->Grid->currentRow() + 1;
+        const bool typed = !key->text().isEmpty() && key->text().front().isPrint() &&
+                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        if (typed && isCreditColumn(column) && row >= 1) {
+            ErrorBoundary::run([&] {
+                if (!ui->Edit3->isVisible())
+                    openEditor(column, row);
+                QKeyEvent copy(QEvent::KeyPress, key->key(), key->modifiers(), key->text());
+                QCoreApplication::sendEvent(ui->Edit3, &copy);
+            });
+            return true;
+        }
+    }
     if (watched == ui->Edit3 && event->type() == QEvent::FocusOut && !committing_) {
         // A popup (the editor's own menu) or another window taking over
         // leaves the typing where it is.
@@ -423,11 +448,15 @@ bool TFormSJLR::savePage() {
                 } else if (elective.isEmpty()) {
                     stop = QStringLiteral("学业水平测试副号为%1的学生选修学分为空不能保存，请重新录入后保存！").arg(sub);
                 } else {
-                    connection.execute(
-                        update, {{QStringLiteral(":bx"), creditToWrite(required, QStringLiteral("必修学分"), sub)},
-                                 {QStringLiteral(":xx"), creditToWrite(elective, QStringLiteral("选修学分"), sub)},
-                                 {QStringLiteral(":zxf"), creditToWrite(total, QStringLiteral("总学分"), sub)},
-                                 {QStringLiteral(":fh"), sub}});
+                    try {
+                        connection.execute(update,
+                                           {{QStringLiteral(":bx"), sqlNumber(required, QStringLiteral("必修学分"))},
+                                            {QStringLiteral(":xx"), sqlNumber(elective, QStringLiteral("选修学分"))},
+                                            {QStringLiteral(":zxf"), sqlNumber(total, QStringLiteral("总学分"))},
+                                            {QStringLiteral(":fh"), sub}});
+                    } catch (const DbError& e) {
+                        throw studentNotSaved(e, sub, Cells(place.side + nameColumn, place.row));
+                    }
                 }
             }
             // The students before a stop stay saved.

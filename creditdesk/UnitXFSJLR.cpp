@@ -47,12 +47,13 @@ void TFormXFSJLR::FormShow() {
 }
 
 void TFormXFSJLR::Button1Click() {
+    const QString typed = Text::trimmed(ui->Edit1->text());
     const QString database = StationFolder::creditDb();
     FileProtection::Lift lifted(database);
     ADOQuery1.close();
     ADOQuery1.setDatabasePath(database);
     ADOQuery1.setSql(QStringLiteral("select * from 学生表 where 学业水平测试号=:csh"));
-    ADOQuery1.setParam(QStringLiteral(":csh"), Text::trimmed(ui->Edit1->text()));
+    ADOQuery1.setParam(QStringLiteral(":csh"), typed);
     ADOQuery1.open();
     lifted.restore();
 
@@ -71,6 +72,12 @@ void TFormXFSJLR::Button1Click() {
     ui->Edit4->setEnabled(true);
     ui->Edit5->setEnabled(true);
     ui->Button2->setEnabled(true);
+    // The boxes are empty now; the user is told why the number went.
+    if (!found && !typed.isEmpty())
+        Dialogs::current().message(
+            QStringLiteral("没有找到学业水平测试号为“%1”的学生，输入框已清空。这里只能找到用“插入”保存的学生；"
+                           "导入的学生没有学业水平测试号，请在“批量录入”中录入他们的学分。")
+                .arg(typed));
 }
 
 void TFormXFSJLR::Button2Click() {

@@ -61,12 +61,16 @@ private slots:
     void unknownSchoolKeepsTheSchoolShown();
     void editorEnterPaths();
     void editorCommitRules();
+    void editorReplacesTheCreditShown();
+    void enterAfterTheLastStudentGoesToSave_data();
+    void enterAfterTheLastStudentGoesToSave();
     void editorFailuresLeaveTheCellCurrent_data();
     void editorFailuresLeaveTheCellCurrent();
     void savingAPageWritesEachStudentsOwnRow();
     void savingStopsAtAStudentWithoutCredits_data();
     void savingStopsAtAStudentWithoutCredits();
     void savingAPageThatIsNotANumber();
+    void savingACreditOutOfRangeNamesTheStudent();
     void settingTheWholeSchool();
     void settingTheWholeSchoolNeedsCodesAndCredits();
 
@@ -367,6 +371,70 @@ void TestCreditEntry::editorCommitRules() {
     QVERIFY(dialogs_->shown.isEmpty());
 }
 
+void TestCreditEntry::editorReplacesTheCreditShown() {
+    addSchool(3, QStringLiteral("01010002"), 110, 10);
+    showAndLoad();
+    // Opened by a click: typing replaces the credit shown.
+    select(3, 1);
+    QCOMPARE(editor()->text(), QStringLiteral("110"));
+    QTest::keyClicks(editor(), "95");
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(form()->Cells(3, 1), QStringLiteral("95"));
+    // Opened by Enter on the required credit.
+    QCOMPARE(current(), QPoint(4, 1));
+    QTest::keyClicks(editor(), "20");
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(form()->Cells(4, 1) + "|" + form()->Cells(5, 1), QStringLiteral("20|115"));
+
+    // Opened by typing on the grid after the editor was left for a button.
+    select(3, 2);
+    button(form(), "Button6")->setFocus();
+    QVERIFY(!editor()->isVisible());
+    form()->setCells(3, 2, QStringLiteral("110"));
+    grid()->setFocus();
+    QTest::keyClicks(grid(), "7");
+    QVERIFY(editor()->isVisible());
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(form()->Cells(3, 2), QStringLiteral("7"));
+    QCOMPARE(current(), QPoint(4, 2)); // the grid did not jump to a cell starting with 7
+
+    // Opened by an arrow move on the grid.
+    select(1, 3);
+    grid()->setFocus();
+    QTest::keyClick(grid(), Qt::Key_Right);
+    QTest::keyClick(grid(), Qt::Key_Right);
+    QCOMPARE(current(), QPoint(3, 3));
+    QTest::keyClicks(editor(), "8");
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(form()->Cells(3, 3), QStringLiteral("8"));
+    QVERIFY(dialogs_->shown.isEmpty());
+}
+
+void TestCreditEntry::enterAfterTheLastStudentGoesToSave_data() {
+    QTest::addColumn<int>("students");
+    QTest::newRow("3 students") << 3;
+    QTest::newRow("20 students, the right side empty") << 20;
+    QTest::newRow("second page of one student") << 41;
+}
+
+void TestCreditEntry::enterAfterTheLastStudentGoesToSave() {
+    QFETCH(int, students);
+    addSchool(students);
+    showAndLoad();
+    if (students > 40)
+        button(form(), "Button2")->click();
+    const int last = (students - 1) % 40 + 1;
+    const int column = last <= 20 ? 4 : 10;
+    const int row = last <= 20 ? last : last - 20;
+    form()->setCells(column - 1, row, QStringLiteral("1"));
+    select(column, row);
+    type(QStringLiteral("2"));
+    QCOMPARE(form()->Cells(column + 1, row), QStringLiteral("3"));
+    QCOMPARE(QApplication::focusWidget(), button(form(), "Button5"));
+    QVERIFY(!editor()->isVisible());
+    QCOMPARE(current(), QPoint(column, row));
+}
+
 void TestCreditEntry::editorFailuresLeaveTheCellCurrent_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("required");
@@ -484,6 +552,25 @@ void TestCreditEntry::savingAPageThatIsNotANumber() {
     QCOMPARE(countRows(StationFolder::creditDb(), QStringLiteral("select * from 学生表")), 5);
     QCOMPARE(creditsOf(sub(3)), (QVector<QVariant>{1, 2, 3}));
     QVERIFY(creditsOf(sub(4)).at(0).isNull());
+}
+
+void TestCreditEntry::savingACreditOutOfRangeNamesTheStudent() {
+    addSchool(3);
+    showAndLoad();
+    fillPage(QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"));
+    form()->setCells(3, 2, QStringLiteral("40000"));
+    form()->setCells(5, 2, QStringLiteral("40002"));
+    button(form(), "Button5")->click();
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].startsWith(QStringLiteral("学业水平测试副号为%1的学生学生2不能保存：").arg(sub(2))) &&
+                 errors[0].contains(QStringLiteral("必修学分")) && errors[0].contains(QStringLiteral("40000")),
+             qPrintable(errors[0]));
+    // The student before it is saved, the one at fault and those after it are not.
+    QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{1, 2, 3}));
+    QVERIFY(creditsOf(sub(2)).at(0).isNull());
+    QVERIFY(creditsOf(sub(3)).at(0).isNull());
+    QCOMPARE(form()->CurrentPage, 1);
 }
 
 void TestCreditEntry::settingTheWholeSchool() {

@@ -144,7 +144,13 @@ void TestXFSJLR::changeMatchingNoRow() {
     button(1)->click();
     QCOMPARE(box(1)->text() + box(2)->text() + box(4)->text(), QString());
     QCOMPARE(state(), QStringLiteral("00011 01"));
-    QVERIFY(dialogs_->shown.isEmpty());
+    // The typed number is gone from its box: the user is told why.
+    const QStringList told = dialogs_->texts();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told[0].startsWith(QStringLiteral("没有找到学业水平测试号为“090101000110001”的学生")) &&
+                 told[0].contains(QStringLiteral("导入的学生没有学业水平测试号")),
+             qPrintable(told[0]));
+    dialogs_->clear();
     box(4)->setText(QStringLiteral("1"));
     box(5)->setText(QStringLiteral("2"));
     button(2)->click();
