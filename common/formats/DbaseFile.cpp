@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
@@ -106,7 +107,10 @@ Table read(const QString& path) {
     }
 
     const int records = DBFGetRecordCount(handle.get());
-    table.rows.reserve(records);
+    // The header's count is the file's word only (a 98-byte file may claim
+    // millions of records): room for no more records than the file holds.
+    const qint64 recordBytes = qMax(1, handle->nRecordLength);
+    table.rows.reserve(qsizetype(std::clamp<qint64>(records, 0, info.size() / recordBytes)));
     for (int r = 0; r < records; ++r) {
         if (DBFIsRecordDeleted(handle.get(), r))
             continue;

@@ -192,6 +192,14 @@ Header readHeader(const QByteArray& jpeg) {
 
 QImage decode(const QByteArray& jpeg) {
     const Header header = readHeader(jpeg);
+    // The frame header is the file's word only: a few hundred bytes may
+    // claim gigabytes of pixels. No photograph comes near this size.
+    constexpr int largestSide = 8000;
+    if (header.width > largestSide || header.height > largestSide)
+        throw DeskError(QStringLiteral("JPEG 图像过大（%1×%2 像素，最多 %3×%3），无法显示。")
+                            .arg(header.width)
+                            .arg(header.height)
+                            .arg(largestSide));
     QImage image(header.width, header.height, QImage::Format_RGB888);
     if (image.isNull())
         throw DeskError(QStringLiteral("JPEG 图像过大，无法显示。"));

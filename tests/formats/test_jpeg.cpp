@@ -3,6 +3,7 @@
 #include "DeskError.h"
 #include "Jpeg.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 namespace {
@@ -108,6 +109,28 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(DeskError, Jpeg::readHeader(QByteArray()));
         const QByteArray jpeg = Jpeg::encode(testPicture(64, 64));
         QVERIFY_THROWS_EXCEPTION(DeskError, Jpeg::decode(jpeg.left(100)));
+    }
+
+    // A few hundred bytes claiming 30000 x 30000 pixels (2.7 GB) are refused
+    // before anything is allocated for them.
+    void frameHeaderCannotClaimGigabytes() {
+        QByteArray jpeg = Jpeg::encode(testPicture(16, 16));
+        const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+        QVERIFY(frame > 0);
+        for (qsizetype at : {frame + 5, frame + 7}) { // height, width
+            jpeg[at] = char(30000 >> 8);
+            jpeg[at + 1] = char(30000 & 0xFF);
+        }
+        QCOMPARE(Jpeg::readHeader(jpeg).width, 30000);
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            Jpeg::decode(jpeg);
+            QFAIL("a 30000 x 30000 picture was decoded");
+        } catch (const DeskError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("过大")), qPrintable(e.message()));
+        }
+        QVERIFY(clock.elapsed() < 1000);
     }
 };
 
