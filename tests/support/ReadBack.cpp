@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const kInstallHint = "run scripts/install-deps.sh (it installs node and runs "
+const char* const kInstallHint = "run scripts/install-deps.sh --test (it installs node and runs "
                                  "npm ci --prefix tests/tools)";
 
 QJsonObject failed(const QString& reason) {
