@@ -1,0 +1,35 @@
+#include "FuzzInput.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace FuzzInput {
+
+// A folder in memory where there is one: the readers' files (and the
+// settings file's rewrites, which are forced to the disk) cost no disk time.
+QString scratchFolder() {
+    static const QString folder = ::access("/dev/shm", W_OK | X_OK) == 0 ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    return folder;
+}
+
+QString asFile(const uint8_t* data, size_t size, const char* suffix) {
+    const QString path =
+        scratchFolder() + QStringLiteral("/desk-fuzz-%1.%2").arg(::getpid()).arg(QLatin1String(suffix));
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        std::abort(); // no input without its file: nothing would be tested
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n <= 0)
+            std::abort();
+        done += size_t(n);
+    }
+    ::close(fd);
+    return path;
+}
+
+} // namespace FuzzInput
