@@ -135,8 +135,8 @@ private:
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 QString refusedText(const QString& path, const QString& reason) {
-    return QStringLiteral("读卡器库 %1 不安全，没有加载：%2。读卡器库文件和它上面的每一级文件夹都必须属于 root "
-                          "或当前用户，并且不允许其他用户写入。")
+    return QStringLiteral("读卡器库 %1 不安全，没有加载：%2。读卡器库和它的各级文件夹只能属于 root 或当前用户，"
+                          "且不能允许其他用户写入。")
         .arg(shown(path), reason);
 }
 
