@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "FileProtection.h"
+#include "SafetyCopy.h"
 #include "StationFolder.h"
 #include "Text.h"
 #include "ui_UnitDRSJ.h"
@@ -141,6 +142,7 @@ void TFormDRSJ::import(const QString& source) {
         columns[c] = columnIndex(table, importedColumns[c], source);
 
     const QString database = StationFolder::creditDb();
+    SafetyCopy::before(database, SafetyCopy::Before::creditImport);
     FileProtection::Lift lifted(database);
     {
         Connection connection(database);
@@ -150,8 +152,8 @@ void TFormDRSJ::import(const QString& source) {
             try {
                 insertStudent(inserter, row, columns);
             } catch (...) {
-                transaction.keepDone(); // the students before the refused one stay imported
-                throw;
+                // The students before the refused one stay imported.
+                transaction.rethrowKeepingDone(QStringLiteral("此前导入的学生"));
             }
         }
         transaction.commit();

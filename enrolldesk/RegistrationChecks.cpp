@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "DeskError.h"
 #include "IdNumber.h"
+#include "SafetyCopy.h"
 #include "Statement.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -60,10 +61,15 @@ QString irregular(int position) { return QStringLiteral("，第%1位存在不规
 // when the check ends in an error.
 class Corrections {
 public:
-    explicit Corrections(const QString& path) : path_(path) {}
+    // `copied` tells whether the run took its safety copy already.
+    Corrections(const QString& path, bool* copied) : path_(path), copied_(copied) {}
 
     void execute(const QString& sql, const Params& params) {
         if (!connection_) {
+            if (!*copied_) {
+                SafetyCopy::before(path_, SafetyCopy::Before::corrections);
+                *copied_ = true;
+            }
             connection_ = std::make_unique<Connection>(path_);
             transaction_ = std::make_unique<Transaction>(*connection_);
         }
@@ -73,13 +79,16 @@ public:
         if (transaction_)
             transaction_->commit();
     }
-    void keepDone() noexcept {
+    // From a catch block: keeps what was corrected, or says it was not.
+    [[noreturn]] void rethrowKeepingDone() {
         if (transaction_)
-            transaction_->keepDone();
+            transaction_->rethrowKeepingDone(QStringLiteral("此前的更正"));
+        throw;
     }
 
 private:
     QString path_;
+    bool* copied_;
     std::unique_ptr<Connection> connection_;
     std::unique_ptr<Transaction> transaction_; // ends before the connection
 };
@@ -458,7 +467,7 @@ void Run::genderDigits() {
 
 void Run::idNumbers() {
     std::vector<Student>& all = students();
-    Corrections corrections(path_);
+    Corrections corrections(path_, &copied_);
     try {
         for (const int i : inCanonicalOrder()) {
             Student& s = all[std::size_t(i)];
@@ -477,8 +486,7 @@ void Run::idNumbers() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.keepDone();
-        throw;
+        corrections.rethrowKeepingDone();
     }
 }
 
@@ -504,7 +512,7 @@ void Run::duplicates() {
 
 void Run::nameSpaces() {
     std::vector<Student>& all = students();
-    Corrections corrections(path_);
+    Corrections corrections(path_, &copied_);
     try {
         for (const int i : inSubNumberOrder()) {
             Student& s = all[std::size_t(i)];
@@ -520,8 +528,7 @@ void Run::nameSpaces() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.keepDone();
-        throw;
+        corrections.rethrowKeepingDone();
     }
 }
 

@@ -103,7 +103,9 @@ std::vector<int> subNumberOrder(const std::vector<Student>& students);
 // `addLine` as they are found; `yield` is called after each row of the name
 // and length checks (to keep the window responsive). A failure (a database
 // error, a sequence number that is no integer) throws and ends the run; the
-// lines written so far and the corrections made so far stay.
+// lines written so far and the corrections made so far stay. Before its
+// first correction a run takes a safety copy of the file (SafetyCopy.h);
+// when none can be made, it corrects nothing and throws.
 //
 // The students are read once, at the first check, and sorted here rather
 // than by a statement per check; the corrections update what was read.
@@ -137,6 +139,7 @@ private:
     std::unique_ptr<std::vector<Student>> students_;
     std::unique_ptr<std::vector<int>> canonical_;
     std::unique_ptr<std::vector<int>> bySubNumber_;
+    bool copied_ = false; // the safety copy before the first correction
 };
 
 // Writes the report as GB18030 text, each line ended by CR LF, replacing the

@@ -4,6 +4,7 @@
 #include "DbaseFile.h"
 #include "FileOps.h"
 #include "Query.h"
+#include "SafetyCopy.h"
 #include "Statement.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -202,6 +203,7 @@ void importWorkbook(const QString& path, const QString& database, const Listener
     if (listener.started)
         listener.started(rowCount);
 
+    SafetyCopy::before(database, SafetyCopy::Before::import);
     Connection connection(database);
     Transaction transaction(connection);
     StudentWriter writer(connection, {testNumberColumn, subNumberColumn, QStringLiteral("姓名"),
@@ -248,12 +250,17 @@ void importWorkbook(const QString& path, const QString& database, const Listener
                 listener.between();
         }
     } catch (const DbError& e) {
-        transaction.keepDone(); // the rows before this one stay imported
-        throw DbError(QStringLiteral("第%1行无法导入，导入在此停止，此前的行已经导入：%2").arg(row).arg(e.message()),
+        // The rows before this one stay imported, when the disk takes them.
+        QString why;
+        if (transaction.keepDone(&why))
+            throw DbError(QStringLiteral("第%1行无法导入，导入在此停止，此前的行已经导入：%2").arg(row).arg(e.message()),
+                          e.engineText(), e.path());
+        throw DbError(QStringLiteral("第%1行无法导入，导入在此停止：%2\n此前的行也没有导入，本次没有导入任何数据：%3")
+                          .arg(row)
+                          .arg(e.message(), why),
                       e.engineText(), e.path());
     } catch (...) {
-        transaction.keepDone();
-        throw;
+        transaction.rethrowKeepingDone(QStringLiteral("此前导入的行"));
     }
     transaction.commit();
 }
@@ -302,6 +309,7 @@ void appendDbase(const QString& path, const QString& database, const Listener& l
             row << source[at[i]];
         rows << row;
     }
+    SafetyCopy::before(database, SafetyCopy::Before::import);
     Connection connection(database);
     appendAll(connection,
               {testNumberColumn, subNumberColumn, QStringLiteral("姓名"), QStringLiteral("身份证号"), QStringLiteral("籍贯"),
@@ -322,6 +330,7 @@ void appendAccess(const QString& path, const QString& database, const Listener& 
             row << (s >= 0 ? from[s] : QVariant());
         rows << row;
     }
+    SafetyCopy::before(database, SafetyCopy::Before::import);
     appendAll(connection, mapping.targets, rows, listener);
 }
 

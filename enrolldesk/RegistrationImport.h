@@ -11,7 +11,9 @@
 // Registration rows and photographs brought into the station from elsewhere:
 // a workbook (.xls) row by row with its checks, a dBase table (.dbf), an
 // Access file (ours or a genuine one) holding a 学生表, and a folder of
-// photographs. The window only shows what these report.
+// photographs. The window only shows what these report. The row imports
+// take a safety copy of the database (SafetyCopy.h) once the source is
+// read and before the first row is written; without one nothing is written.
 namespace RegistrationImport {
 
 // What an import tells its window while it runs. Every member may be empty.

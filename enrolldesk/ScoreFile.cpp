@@ -2,6 +2,7 @@
 #include "AccessFile.h"
 #include "Database.h"
 #include "Query.h"
+#include "SafetyCopy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -139,6 +140,7 @@ int importInto(const QString& database, const QString& source) {
     if (!info.isFile())
         throw DbError(QStringLiteral("“%1”不是数据库文件。").arg(shown(source)), QString(), source);
 
+    SafetyCopy::before(database, SafetyCopy::Before::scoreImport);
     Connection connection(database);
     const QStringList columns = columnsOf(connection, QStringLiteral("main"), scoreTable);
     if (AccessFile::isAccessFile(source))

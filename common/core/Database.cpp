@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "FileProtection.h"
 #include "Statement.h"
 
 #include <QAtomicInteger>
@@ -498,7 +499,12 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
         const QString column = qualified.mid(qualified.lastIndexOf(QLatin1Char('.')) + 1);
         message = wrongTypeMessage(column, m.captured(1), m.captured(2), storedValues(column));
     } else if (engineText.contains(QLatin1String("file is not a database"))) {
-        message = QStringLiteral("文件“%1”不是有效的数据库文件。").arg(file);
+        // A station file put back into its protected form while this
+        // program worked on it: someone else has it.
+        if (FileProtection::formOf(path) == FileProtection::Form::Protected)
+            message = QStringLiteral("数据库文件“%1”正被其他程序使用，请关闭其他程序后重试。").arg(file);
+        else
+            message = QStringLiteral("文件“%1”不是有效的数据库文件。").arg(file);
     } else if (engineText.contains(QLatin1String("database is locked")) ||
                engineText.contains(QLatin1String("database table is locked"))) {
         message = QStringLiteral("数据库文件“%1”正被其他程序占用，请稍后再试。").arg(file);
@@ -673,24 +679,87 @@ void Transaction::commit() {
     open_ = false;
 }
 
-void Transaction::keepDone() noexcept {
+bool Transaction::keepDone(QString* why) noexcept {
     if (!open_)
-        return;
+        return true;
     open_ = false;
-    // After some failures (a full disk) the engine has already rolled the
-    // transaction back; COMMIT then fails and there is nothing to keep.
-    QSqlQuery query(connection_.database());
-    query.exec(QStringLiteral("COMMIT"));
+    try {
+        sqlite3* db = connection_.handle();
+        // After some failures (a full disk) the engine has already rolled
+        // the transaction back: there is nothing left to keep.
+        if (sqlite3_get_autocommit(db)) {
+            if (why)
+                *why = QStringLiteral("数据库已撤销这些改动。");
+            return false;
+        }
+        try {
+            connection_.execute(QStringLiteral("COMMIT"));
+            return true;
+        } catch (const DeskError& e) {
+            if (why)
+                *why = e.message();
+            if (!sqlite3_get_autocommit(db)) {
+                QSqlQuery query(connection_.database());
+                query.exec(QStringLiteral("ROLLBACK"));
+            }
+            return false;
+        }
+    } catch (...) {
+        if (why)
+            *why = QStringLiteral("无法保存到数据库文件。");
+        return false;
+    }
 }
 
+void Transaction::rethrowKeepingDone(const QString& what) {
+    QString why;
+    if (keepDone(&why))
+        throw;
+    const QString lost = QStringLiteral("\n%1没有保存：%2").arg(what, why);
+    try {
+        throw;
+    } catch (const DbError& e) {
+        throw DbError(e.message() + lost, e.engineText(), e.path());
+    } catch (const DeskError& e) {
+        throw DeskError(e.message() + lost);
+    }
+}
+
+ExclusiveHold::ExclusiveHold(const QString& path) : connection_(path) {
+    // In this mode the engine never lets go of a lock it took; an empty
+    // exclusive transaction takes the strongest one.
+    connection_.execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+    connection_.execute(QStringLiteral("BEGIN EXCLUSIVE"));
+    connection_.execute(QStringLiteral("COMMIT"));
+}
+
+ExclusiveHold::~ExclusiveHold() = default; // closing the connection lets the file go
+
 void compactDatabase(const QString& source, const QString& destination) {
+    Connection connection(source);
+    compactDatabase(connection, destination);
+}
+
+void compactDatabase(Connection& source, const QString& destination) {
     if (QFileInfo::exists(destination))
         throw DbError(QStringLiteral("文件“%1”已存在。").arg(fileNameOf(destination)), QString(), destination);
-    Connection connection(source);
     try {
-        connection.execute(QStringLiteral("VACUUM INTO ") + sqlQuote(QFileInfo(destination).absoluteFilePath()));
+        source.execute(QStringLiteral("VACUUM INTO ") + sqlQuote(QFileInfo(destination).absoluteFilePath()));
+    } catch (const DbError& e) {
+        QFile::remove(destination);
+        QFile::remove(destination + QStringLiteral("-journal"));
+        // Only the copy is written: a full disk is the copy's, and the
+        // source is as it was.
+        if (e.engineText().contains(QLatin1String("database or disk is full")) ||
+            e.engineText().contains(QLatin1String("disk I/O error")))
+            throw DbError(QStringLiteral("无法写入压缩后的数据库文件“%1”（磁盘错误或磁盘已满）；数据库文件“%2”保持原样。")
+                              .arg(fileNameOf(destination), fileNameOf(source.path())) +
+                              QStringLiteral("\n数据库引擎：%1").arg(e.engineText()),
+                          e.engineText(), destination);
+        throw;
     } catch (...) {
         QFile::remove(destination);
+        QFile::remove(destination + QStringLiteral("-journal"));
         throw;
     }
 }

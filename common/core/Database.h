@@ -116,17 +116,49 @@ public:
     // Keeps the statements that succeeded before an error is reported:
     // commits when the engine still holds the transaction and never throws,
     // so the error being handled (a full disk, a refused row) is the one the
-    // user sees. Call it from a catch block before rethrowing.
-    void keepDone() noexcept;
+    // user sees. Returns whether they were kept: not when the engine had
+    // already undone the transaction (some failures, a full disk among them,
+    // do that) or when the COMMIT itself failed (a full disk again); `why`
+    // then tells which, in Chinese. Call it from a catch block.
+    [[nodiscard]] bool keepDone(QString* why = nullptr) noexcept;
+
+    // From a catch block: keepDone(), then rethrows the error being handled.
+    // When the statements could not be kept the error says so, naming
+    // `what` ("此前导入的行") and why, so that no message claims as kept what
+    // is not in the file.
+    [[noreturn]] void rethrowKeepingDone(const QString& what);
 
 private:
     Connection& connection_;
     bool open_ = true;
 };
 
+// A connection that has its database file to itself while it lives: no
+// other connection, of this process or another, reads or writes the file
+// until it goes (the engine's exclusive lock, kept from the start). What is
+// done on connection() runs under that lock: a copy taken through it is the
+// file as it stands, and replacing the file meanwhile loses no other
+// program's writes. Throws DbError when another connection holds the file
+// longer than the busy timeout.
+class ExclusiveHold {
+public:
+    explicit ExclusiveHold(const QString& path);
+    ~ExclusiveHold();
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+    Connection& connection() { return connection_; }
+
+private:
+    Connection connection_;
+};
+
 // Writes a compacted copy of the database `source` to `destination`, which
-// must not exist yet. The source is left untouched.
+// must not exist yet. The source is left untouched; a copy that cannot be
+// written (a full disk) is named in the error and removed.
 void compactDatabase(const QString& source, const QString& destination);
+// The same through an open connection (an ExclusiveHold's).
+void compactDatabase(Connection& source, const QString& destination);
 
 // Whether `path` starts with the SQLite file header.
 bool isSqliteFile(const QString& path);

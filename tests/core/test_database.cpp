@@ -1,4 +1,6 @@
 #include "Database.h"
+#include "FaultInjection.h"
+#include "FileProtection.h"
 #include "Query.h"
 #include "Schema.h"
 
@@ -31,6 +33,7 @@ private slots:
     void lockedFile();
     void readOnlyFolder();
     void transactionRollsBackUnlessCommitted();
+    void keptRowsOnlyWhenTheCommitWorked();
     void compactionCopiesEverything();
     void translatesAccessTableDefinitions();
 
@@ -346,6 +349,15 @@ void TestDatabase::notADatabase() {
     } catch (const DbError& e) {
         QVERIFY2(e.message().contains(QStringLiteral("不是有效的数据库文件")), qPrintable(e.message()));
     }
+    // A station file put back into its protected form by someone else is
+    // in use elsewhere, not broken.
+    QCOMPARE(FileProtection::protect(path_), FileProtection::Form::Plain);
+    try {
+        Connection(path_).execute(QStringLiteral("insert into 学生表(姓名) values('a')"));
+        QFAIL("wrote into a protected file");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("正被其他程序使用")), qPrintable(e.message()));
+    }
 }
 
 void TestDatabase::lockedFile() {
@@ -400,6 +412,49 @@ void TestDatabase::transactionRollsBackUnlessCommitted() {
     q.open();
     QCOMPARE(q.recordCount(), 1);
     QCOMPARE(q.text(QStringLiteral("姓名")), QStringLiteral("b"));
+}
+
+void TestDatabase::keptRowsOnlyWhenTheCommitWorked() {
+    const auto rows = [this] {
+        Query q;
+        q.setDatabasePath(path_);
+        q.setSql(QStringLiteral("select count(*) as n from 学生表"));
+        q.open();
+        return q.integer(QStringLiteral("n"));
+    };
+    // An import of 3000 rows (they stay in the engine's cache until the
+    // commit) stopped by a refused row.
+    const auto importStoppedByARefusedRow = [](Connection& c) {
+        Transaction t(c);
+        try {
+            for (int i = 0; i < 3000; ++i)
+                c.execute(QStringLiteral("insert into 学生表(姓名,家庭住址) values('学生',?)"),
+                          {{QString(), QString(20, QChar(u'址'))}});
+            c.execute(QStringLiteral("insert into 学生表(姓名) values('这个名字实在是太长太长了')"));
+        } catch (const DbError&) {
+            t.rethrowKeepingDone(QStringLiteral("此前导入的行"));
+        }
+    };
+    {
+        Connection c(path_);
+        QVERIFY_THROWS_EXCEPTION(DbError, importStoppedByARefusedRow(c));
+    }
+    QCOMPARE(rows(), 3000LL); // kept
+
+    // The disk fills up while the rows are being kept: nothing is claimed.
+    {
+        FaultInjection::WriteBudget full(100000, QFileInfo(path_).fileName());
+        Connection c(path_);
+        try {
+            importStoppedByARefusedRow(c);
+            QFAIL("the refused row must be reported");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("过长")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("此前导入的行没有保存")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("磁盘已满")), qPrintable(e.message()));
+        }
+    }
+    QCOMPARE(rows(), 3000LL);
 }
 
 void TestDatabase::compactionCopiesEverything() {
