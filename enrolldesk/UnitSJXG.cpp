@@ -3,6 +3,7 @@
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "SafetyCopy.h"
 #include "StationFolder.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -157,6 +158,7 @@ void TFormSJXG::Button3Click() {
         return;
     }
     sql.chop(1);
+    SafetyCopy::before(StationFolder::registrationDb(), SafetyCopy::Before::recordChange);
     const QString key = Text::trimmed(previous_);
     sql += QStringLiteral(" where %1=%2").arg(Id, sqlQuote(key, Id));
     ADOQuery1.close();
@@ -179,6 +181,7 @@ void TFormSJXG::Button3Click() {
 
 void TFormSJXG::Button5Click() {
     const QString key = Text::trimmed(ui->Edit3->text());
+    SafetyCopy::before(StationFolder::registrationDb(), SafetyCopy::Before::recordDelete);
     ADOQuery1.close();
     ADOQuery1.setDatabasePath(StationFolder::registrationDb());
     ADOQuery1.setSql(QStringLiteral("delete from 学生表 where %1=%2").arg(Id, sqlQuote(key, Id)));
