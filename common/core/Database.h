@@ -160,5 +160,17 @@ void compactDatabase(const QString& source, const QString& destination);
 // The same through an open connection (an ExclusiveHold's).
 void compactDatabase(Connection& source, const QString& destination);
 
+// Writes the database open on `source`, as its last commit left it, to the
+// new file `destination`, and forces it to the disk: the file's bytes are
+// copied while the engine's read lock keeps every writer away (taking the
+// lock first rolls back what an interrupted writer left half done). The
+// bytes are read through the engine's own handle of the file (closing
+// another handle would drop the process's locks on it) and written through
+// FileOps, every write, the sync and the close checked. A database in
+// write-ahead mode is copied through the engine's online backup instead.
+// Throws FileError (the disk) or DbError (the engine); a partial
+// destination is removed.
+void snapshotDatabase(Connection& source, const QString& destination);
+
 // Whether `path` starts with the SQLite file header.
 bool isSqliteFile(const QString& path);

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStorageInfo>
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <sqlite3.h>
 
@@ -154,52 +155,62 @@ QString scalar(sqlite3* db, const char* sql, int* rc) {
     return value;
 }
 
-// Copies the database open on `source` into the new file `part` through
-// the engine's online backup, checks the copy and counts its students.
-// Throws DeskError (DamagedFile when the data file is damaged) and
-// removes `part` when the copy is not whole.
-int backupInto(sqlite3* source, const QString& part, const QString& database, const QString& operation) {
+QString engineError(sqlite3* db, int rc) {
+    return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
+enum class Failure { DiskFull, Damaged, Other };
+
+// Why a copy of `database` could not be made, as the error to throw.
+[[noreturn]] void copyFailed(Failure failure, const QString& why, const QString& part, const QString& database,
+                             const QString& operation) {
+    const QString shown = native(part.chopped(partSuffix.size()));
+    if (failure == Failure::DiskFull)
+        throw notTaken(operation, QStringLiteral("无法保存数据副本“%1”：磁盘已满。").arg(shown));
+    if (failure == Failure::Damaged)
+        throw DamagedFile(QStringLiteral("数据文件“%1”已损坏（%2），无法为它保存数据副本。“%3”没有进行。")
+                              .arg(native(database), why, operation));
+    throw notTaken(operation, QStringLiteral("无法保存数据副本“%1”：%2").arg(shown, why));
+}
+
+void removePart(const QString& part) {
+    QFile::remove(part);
+    QFile::remove(part + QStringLiteral("-journal"));
+}
+
+void copyInto(Connection& source, const QString& part, const QString& database, const QString& operation) {
+    try {
+        snapshotDatabase(source, part);
+    } catch (const FileError& e) {
+        removePart(part);
+        copyFailed(e.code() == ENOSPC || e.code() == EDQUOT ? Failure::DiskFull : Failure::Other, e.message(), part,
+                   database, operation);
+    } catch (const DbError& e) {
+        removePart(part);
+        if (isDamage(e.engineText()))
+            copyFailed(Failure::Damaged, e.engineText(), part, database, operation);
+        copyFailed(e.engineText().contains(QLatin1String("disk is full")) ? Failure::DiskFull : Failure::Other,
+                   e.message(), part, database, operation);
+    }
+}
+
+// Checks the copy `part` (quick_check) and counts the students in it.
+// Throws, and removes `part`, when it is not whole.
+int checkCopy(const QString& part, const QString& database, const QString& operation) {
     sqlite3* db = nullptr;
     const auto fail = [&](int rc, const QString& engineText) {
-        if (db)
-            sqlite3_close(db);
-        db = nullptr;
-        QFile::remove(part);
-        QFile::remove(part + QStringLiteral("-journal"));
-        const QString shown = native(part.chopped(partSuffix.size()));
-        if (rc == SQLITE_FULL || engineText.contains(QLatin1String("disk is full")))
-            throw notTaken(operation, QStringLiteral("无法保存数据副本“%1”：磁盘已满。").arg(shown));
-        if (isDamage(engineText))
-            throw DamagedFile(QStringLiteral("数据文件“%1”已损坏（%2），无法为它保存数据副本。“%3”没有进行。")
-                                  .arg(native(database), engineText, operation));
-        throw notTaken(operation, QStringLiteral("无法保存数据副本“%1”：%2。").arg(shown, engineText));
+        sqlite3_close(db);
+        removePart(part);
+        copyFailed(rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || isDamage(engineText) ? Failure::Damaged
+                                                                                        : Failure::Other,
+                   engineText, part, database, operation);
     };
-
-    int rc = sqlite3_open_v2(QFile::encodeName(part).constData(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXRESCODE, nullptr);
+    int rc = sqlite3_open_v2(QFile::encodeName(part).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK)
-        fail(rc, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-    // The copy is whole only once it is renamed: no journal is needed, the
-    // sync at the end of the backup puts it on the disk.
-    sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    sqlite3_backup* backup = sqlite3_backup_init(db, "main", source, "main");
-    if (!backup)
-        fail(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-    int step = sqlite3_backup_step(backup, -1);
-    rc = sqlite3_backup_finish(backup);
-    if (step != SQLITE_DONE || rc != SQLITE_OK) {
-        // The source's own complaint (a damaged page) wins over the copy's.
-        const int sourceCode = sqlite3_errcode(source);
-        const QString text = (sourceCode == SQLITE_CORRUPT || sourceCode == SQLITE_NOTADB)
-                                 ? QString::fromUtf8(sqlite3_errmsg(source))
-                                 : QString::fromUtf8(sqlite3_errmsg(db));
-        fail(step != SQLITE_DONE ? step : rc, text.isEmpty() ? QString::fromUtf8(sqlite3_errstr(step)) : text);
-    }
-
+        fail(rc, engineError(db, rc));
     const QString verdict = scalar(db, "PRAGMA quick_check", &rc);
     if (rc != SQLITE_OK)
-        fail(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+        fail(rc, engineError(db, rc));
     if (verdict != QLatin1String("ok"))
         fail(SQLITE_CORRUPT, QStringLiteral("malformed: ") + verdict);
     int students = -1;
@@ -207,13 +218,10 @@ int backupInto(sqlite3* source, const QString& part, const QString& database, co
     if (rc == SQLITE_OK && tables == QLatin1String("1")) {
         const QString count = scalar(db, "select count(*) from 学生表", &rc);
         if (rc != SQLITE_OK)
-            fail(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+            fail(rc, engineError(db, rc));
         students = count.toInt();
     }
-    rc = sqlite3_close(db);
-    db = nullptr;
-    if (rc != SQLITE_OK)
-        fail(rc, QString::fromUtf8(sqlite3_errstr(rc)));
+    sqlite3_close(db);
     return students;
 }
 
@@ -381,8 +389,9 @@ Copy takeCopy(const Store& store, const QString& operation, Connection* source, 
                                         .arg(native(store.database), e.engineText(), operation));
             throw notTaken(operation, QStringLiteral("无法读取数据文件以保存数据副本：%1").arg(e.message()));
         }
-        name.students = backupInto(from->handle(), part, store.database, operation);
+        copyInto(*from, part, store.database, operation);
     }
+    name.students = checkCopy(part, store.database, operation);
 
     Copy copy;
     copy.path = store.folder + fileNameOf(name, dbName);

@@ -261,7 +261,8 @@ void TestSafetyCopies::restoreWindowAsksFirst() {
 
 void TestSafetyCopies::noCopyNoOperation() {
     const QByteArray before = databaseContent(db());
-    FaultInjection::WriteBudget full(8192, QStringLiteral("备份"));
+    FaultInjection::FaultyFiles files;
+    files.faults.diskSpace = 8192;
     for (const char* op : {"清空数据", "数据导入 xls", "数据删除"}) {
         dialogs_->clear();
         run(QString::fromUtf8(op));

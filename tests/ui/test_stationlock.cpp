@@ -104,6 +104,7 @@ void TestStationLock::secondStartIsRefusedUntilTheFirstEnds() {
     QVERIFY(StationLock::acquire(folder, QStringLiteral("enrolldesk")));
     std::unique_ptr<QProcess> third = startHelper({QStringLiteral("lock"), folder}, "refused");
     QVERIFY(third);
+    QVERIFY(third->waitForFinished(10000));
 }
 
 void TestStationLock::fileOpenElsewhereStopsCompactionAndRestore() {
