@@ -373,8 +373,11 @@ Copy takeCopy(const Store& store, const QString& operation, Connection* source, 
     const QString part = store.folder + fileNameOf(name, dbName) + partSuffix;
 
     {
+        // A connection handed in comes with the file lifted. Nothing else
+        // opens the file while that connection holds its lock: closing
+        // another handle of it would drop the locks of the whole process.
         std::unique_ptr<FileProtection::Lift> lifted;
-        if (store.protectedForm)
+        if (store.protectedForm && !source)
             lifted = std::make_unique<FileProtection::Lift>(store.database);
         std::unique_ptr<Connection> own;
         Connection* from = source;

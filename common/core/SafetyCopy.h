@@ -14,11 +14,12 @@ class Connection;
 // imports, generated rows, corrections, deletes, school-wide credits,
 // compaction) the station takes a copy of its data file into "备份/" beside
 // it, named by date, time, the operation and the number of students in it:
-// "2026-12-10 093015 清空数据 312人 CSBMK.mdb". The copy is a snapshot taken
-// through the engine's online backup, checked (quick_check) and complete on
-// the disk before the operation starts; when it cannot be made, take()
-// throws and the operation must not run. restore() puts a chosen copy back
-// by the same safe steps as compaction, after a copy of the current state.
+// "2026-12-10 093015 清空数据 312人 CSBMK.mdb". The copy is a snapshot of the
+// file under the engine's read lock (snapshotDatabase()), checked
+// (quick_check) and complete on the disk before the operation starts; when
+// it cannot be made, take() throws and the operation must not run.
+// restore() puts a chosen copy back by the same safe steps as compaction,
+// after a copy of the current state.
 //
 // Space is bounded: the newest `keep` copies are kept, all of them together
 // within min(maxBytes, freePercent % of the free space, counting the
@@ -71,7 +72,8 @@ public:
 
 // Takes the copy of store.database before `operation` and keeps the space
 // bounded. `source`, when given, is a connection that already has the file
-// (an ExclusiveHold's): the copy is taken through it. Throws DeskError with
+// (an ExclusiveHold's, on a file already lifted when it is protected): the
+// copy is taken through it. Throws DeskError with
 // the reason (a full disk, no room within the limits, a folder that cannot
 // be written; DamagedFile for a damaged data file) when no complete,
 // checked copy could be made; the earlier copies are then as they were.

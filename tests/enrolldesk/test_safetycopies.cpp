@@ -21,6 +21,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -57,6 +58,7 @@ private slots:
     void restoreWindowAsksFirst();
     void noCopyNoOperation();
     void aWorkbookStoppedOnAFullDiskClaimsNothing();
+    void clearingRefusesAFileOpenElsewhere();
 
 private:
     void fill();
@@ -308,6 +310,20 @@ void TestSafetyCopies::aWorkbookStoppedOnAFullDiskClaimsNothing() {
     QVERIFY2(errors[0].contains(QStringLiteral("本次没有导入任何数据")) && errors[0].contains(QStringLiteral("磁盘已满")),
              qPrintable(errors[0]));
     QCOMPARE(count(QStringLiteral("学生表")), before);
+}
+
+void TestSafetyCopies::clearingRefusesAFileOpenElsewhere() {
+    QProcess other;
+    other.start(QStringLiteral(DESK_HELPER), {QStringLiteral("open"), db()});
+    QVERIFY(other.waitForStarted(10000) && other.waitForReadyRead(10000));
+    const QByteArray before = databaseContent(db());
+    run(QStringLiteral("清空数据"));
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("deskhelper（进程号 %1）").arg(other.processId())), qPrintable(errors[0]));
+    QCOMPARE(databaseContent(db()), before);
+    other.closeWriteChannel();
+    QVERIFY(other.waitForFinished(10000));
 }
 
 QTEST_MAIN(TestSafetyCopies)
