@@ -43,7 +43,7 @@ QString sizeText(qint64 bytes) {
 
 // "<why> “<operation>”没有进行，数据没有任何改动。"
 DeskError notTaken(const QString& operation, const QString& why) {
-    return DeskError(why + QStringLiteral("“%1”没有进行，数据没有任何改动。").arg(operation));
+    return DeskError(QStringLiteral("%1“%2”没有进行，数据没有任何改动。").arg(why, operation));
 }
 
 struct Name {

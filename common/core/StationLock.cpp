@@ -140,8 +140,7 @@ QString refusal(const QString& folder, const Holder& holder) {
             .arg(shown);
     return QStringLiteral("站点文件夹“%1”正在被使用：用户 %2 自 %3 起在计算机 %4 上运行着本程序（进程号 %5）。"
                           "同一个站点文件夹同时只能运行一个程序，本程序将退出。")
-        .arg(shown, holder.user, holder.since, holder.host)
-        .arg(holder.pid);
+        .arg(shown, holder.user, holder.since, holder.host, QString::number(holder.pid));
 }
 
 QStringList processesUsing(const QString& path) {

@@ -38,8 +38,6 @@ private slots:
     void crashAtEveryStepOfARestore();
     void protectedFilesStayProtected();
     void damagedDataFileIsKeptAndRestored();
-    void limitsFromTheSettingsFile_data();
-    void limitsFromTheSettingsFile();
 
 private:
     QString data(const QString& name = QStringLiteral("CSBMK.mdb")) const {
@@ -261,33 +259,6 @@ void TestSafetyCopy::damagedDataFileIsKeptAndRestored() {
     const QStringList kept = QDir(store().folder).entryList({QStringLiteral("*.损坏")}, QDir::Files);
     QCOMPARE(kept.size(), 1);
     QCOMPARE(bytesOf(store().folder + kept[0]), damaged);
-}
-
-void TestSafetyCopy::limitsFromTheSettingsFile_data() {
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<int>("keep");
-    QTest::addColumn<qint64>("maxMB");
-    QTest::addColumn<int>("percent");
-    QTest::newRow("none") << QString() << 30 << qint64(2048) << 20;
-    QTest::newRow("all") << QString("[backup]\nkeep=50\nMaxMB=500\nFreePercent=10\n") << 50 << qint64(500) << 10;
-    QTest::newRow("too few, nonsense") << QString("[BACKUP]\nKeep=1\nMaxMB=abc\nFreePercent=300\n") << 3
-                                       << qint64(2048) << 20;
-}
-
-void TestSafetyCopy::limitsFromTheSettingsFile() {
-    QFETCH(QString, section);
-    QFETCH(int, keep);
-    QFETCH(qint64, maxMB);
-    QFETCH(int, percent);
-    const QString ini = dir_->filePath(QStringLiteral("setup.ini"));
-    QFile f(ini);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(section.toUtf8());
-    f.close();
-    const SafetyCopy::Limits limits = SafetyCopy::readLimits(ini);
-    QCOMPARE(limits.keep, keep);
-    QCOMPARE(limits.maxBytes, maxMB * 1024 * 1024);
-    QCOMPARE(limits.freePercent, percent);
 }
 
 QTEST_GUILESS_MAIN(TestSafetyCopy)
