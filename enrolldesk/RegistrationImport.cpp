@@ -164,20 +164,6 @@ SourceTable readStudentTable(const QString& path) {
     return table;
 }
 
-// Copies `from` over `to`: the complete copy is written beside the target
-// and then renamed onto it, so a failing copy leaves the old file whole.
-void replaceFile(const QString& from, const QString& to) {
-    const QString part = to + QStringLiteral(".part");
-    QFile::remove(part); // left by an interrupted run
-    copyFileDurably(from, part);
-    try {
-        FileOps::current().rename(part, to);
-    } catch (...) {
-        QFile::remove(part);
-        throw;
-    }
-}
-
 } // namespace
 
 QString existsLine(int row) {
@@ -323,25 +309,6 @@ void appendAccess(const QString& path, const QString& database, const Listener& 
         rows << row;
     }
     appendAll(connection, mapping.targets, rows, listener);
-}
-
-int importPhotos(const QString& sourceFolder, const QString& photoStore, const Listener& listener) {
-    QDir().mkpath(photoStore); // when it cannot be made, every copy says why
-    const QFileInfoList entries = QDir(sourceFolder).entryInfoList({QStringLiteral("*.jpg")},
-                                                                    QDir::Files | QDir::Hidden | QDir::System,
-                                                                    QDir::Name);
-    int copied = 0;
-    for (const QFileInfo& entry : entries) {
-        try {
-            replaceFile(entry.absoluteFilePath(), QDir(photoStore).filePath(entry.fileName()));
-            ++copied;
-        } catch (const DeskError& e) {
-            tell(listener.message, QStringLiteral("照片“%1”导入失败：%2").arg(entry.fileName(), e.message()));
-        }
-        if (listener.between)
-            listener.between();
-    }
-    return copied;
 }
 
 } // namespace RegistrationImport

@@ -70,13 +70,4 @@ void appendDbase(const QString& path, const QString& database, const Listener& l
 // order, mapped by position. All rows or none, as appendDbase.
 void appendAccess(const QString& path, const QString& database, const Listener& listener);
 
-// --- photographs
-
-// Copies every "*.jpg" file of `sourceFolder` (not of its sub-folders, the
-// extension in any case) into `photoStore`, which is created when missing;
-// a same-named photograph there is replaced only by a complete copy. Each
-// failing copy is reported through `listener.message` with its file name.
-// Returns the number of photographs copied.
-int importPhotos(const QString& sourceFolder, const QString& photoStore, const Listener& listener);
-
 } // namespace RegistrationImport

@@ -6,6 +6,7 @@
 #include "ErrorBoundary.h"
 #include "Jpeg.h"
 #include "PhotoCapture.h"
+#include "PhotoStore.h"
 #include "PrintJob.h"
 #include "Profile.h"
 #include "StationFolder.h"
@@ -87,7 +88,7 @@ QImage TFormDY_ZKZCGB::photoOfCurrent() const {
         jpeg = q.bytes(PhotoField);
     const QString sub = q.text(SubNumberField);
     if (jpeg.isEmpty()) {
-        const QString path = PhotoCapture::photoPath(StationFolder::programFolder(), sub);
+        const QString path = PhotoStore::find(StationFolder::photoFolder(), sub);
         if (Text::trimmed(sub).isEmpty() || !QFileInfo(path).isFile())
             return {};
         QFile file(path);

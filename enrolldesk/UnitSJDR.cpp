@@ -1,6 +1,7 @@
 #include "UnitSJDR.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "PhotoStore.h"
 #include "RegistrationImport.h"
 #include "StationFolder.h"
 #include "Text.h"
@@ -144,10 +145,11 @@ void TFormSJDR::importPhotos() {
     if (!source.endsWith(QLatin1Char('/')))
         source += QLatin1Char('/');
     addLine(QStringLiteral("正在导入照片..."));
-    RegistrationImport::Listener listener;
-    listener.message = [this](const QString& line) { addLine(line); };
-    listener.between = [] { Windows::processPendingMessages(); };
-    const int copied = RegistrationImport::importPhotos(source, StationFolder::photoFolder(), listener);
-    addLine(QStringLiteral("共导入%1张照片。").arg(copied));
+    const PhotoStore::CopyResult result = PhotoStore::importFolder(
+        source, StationFolder::photoFolder(), [](int, int) { Windows::processPendingMessages(); });
+    // Every file that was not imported is named, with the reason.
+    for (const PhotoStore::Failure& failure : result.failed)
+        addLine(QStringLiteral("照片“%1”导入失败：%2").arg(failure.name, failure.reason));
+    addLine(QStringLiteral("共导入%1张照片。").arg(result.copied));
     addLine(QStringLiteral("所有照片导入完毕！"));
 }

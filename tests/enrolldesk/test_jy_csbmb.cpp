@@ -7,7 +7,9 @@
 #include "TempStation.h"
 #include "TestNumber.h"
 #include "UnitJY_CSBMB.h"
+#include "DbGrid.h"
 #include "UnitSJXG.h"
+#include "Unitdata.h"
 #include "mainform.h"
 
 #include <QCheckBox>
@@ -32,6 +34,8 @@ private slots:
     void runFillsTheReportAndSavesIt();
     void runThatFailsKeepsItsLines();
     void menuOpensBothWindows();
+    void correctionsShowInTheLists();
+    void photoWhateverTheCaseOfItsExtension();
 
 private:
     void student(const QString& testNumber, const QString& name, const QString& id, const QString& place = {});
@@ -184,6 +188,8 @@ void TestJY_CSBMB::runThatFailsKeepsItsLines() {
     box("CheckBox9")->setChecked(true);
     button(w_.get(), "Button3")->click();
     QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
+    QVERIFY(dialogs_->texts(QStringLiteral("error"))[0].startsWith(
+        QStringLiteral("学生李四（学业水平测试号0901010002100a3）的顺序号")));
     QCOMPARE(w_->reportLines(), (QStringList{QString(48, QLatin1Char('#')), QStringLiteral("开始校验学业水平测试号连续性情况："),
                                              QStringLiteral("学校代码为01010002顺序号0001为空号！")}));
     // The window takes the next run.
@@ -214,6 +220,51 @@ void TestJY_CSBMB::menuOpensBothWindows() {
     QCOMPARE(validationAt, QPoint(50, 80));
     QCOMPARE(correctionTitle, QStringLiteral("数据修改"));
     QCOMPARE(correctionAt, QPoint(100, 80));
+}
+
+// The names the check corrects show corrected in the grids that list them:
+// this window's at once, the correction window's when it is next shown.
+void TestJY_CSBMB::correctionsShowInTheLists() {
+    student(QStringLiteral("090101000210001"), QStringLiteral("张 三"), QString());
+    student(QStringLiteral("090101000210002"), QStringLiteral("李四"), QString());
+    TData data;
+    TFormSJXG correction;
+    correction.setData(&data);
+    edit(&correction, "Edit1")->setText(QStringLiteral("0101"));
+    edit(&correction, "Edit2")->setText(QStringLiteral("0002"));
+    button(&correction, "Button1")->click();
+    auto name = [](const QWidget* window, const char* grid, int row) {
+        const DataSource* source = control<DbGrid>(window, grid)->dataSource();
+        for (int c = 0; c < source->columnCount(); ++c)
+            if (source->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == QStringLiteral("姓名"))
+                return source->index(row, c).data().toString();
+        return QString();
+    };
+    QCOMPARE(name(&correction, "Grid", 0), QStringLiteral("张 三"));
+
+    w_->show();
+    edit(w_.get(), "Edit3")->setText(QStringLiteral("0101"));
+    button(w_.get(), "Button1")->click();
+    w_->DBGrid1CellClick(1);
+    checkAll(false);
+    box("CheckBox8")->setChecked(true);
+    button(w_.get(), "Button3")->click();
+    QCOMPARE(name(w_.get(), "DBGrid1", 0), QStringLiteral("张三"));
+    QCOMPARE(control<DbGrid>(w_.get(), "DBGrid1")->dataSource()->currentRow(), 1);
+    correction.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&correction));
+    QCOMPARE(name(&correction, "Grid", 0), QStringLiteral("张三"));
+    QVERIFY(dialogs_->shown.isEmpty());
+}
+
+void TestJY_CSBMB::photoWhateverTheCaseOfItsExtension() {
+    student(QStringLiteral("090101000210001"), QStringLiteral("张三"), QString());
+    QImage photo(168, 240, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    QVERIFY(photo.save(StationFolder::photoFolder() + QStringLiteral("09010100020001.Jpg"), "JPG"));
+    edit(w_.get(), "Edit1")->setText(QStringLiteral("09010100020001"));
+    button(w_.get(), "Button1")->click();
+    QVERIFY(!blankShown());
 }
 
 QTEST_MAIN(TestJY_CSBMB)
