@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace {
 
@@ -98,6 +99,7 @@ void TFormZPCJ::buildControls() {
     connectHandler(ChClose, &QPushButton::clicked, this, &TFormZPCJ::ChCloseClick);
     connectHandler(Setup, &QPushButton::clicked, this, &TFormZPCJ::SetupClick);
     connectHandler(cbsb, &QComboBox::activated, this, &TFormZPCJ::cbsbSelect);
+    connect(cbsb, &QComboBox::currentIndexChanged, this, &TFormZPCJ::deviceChanged);
     connectHandler(Button2, &QPushButton::clicked, this, &TFormZPCJ::Button2Click);
     connectHandler(Button3, &QPushButton::clicked, this, &TFormZPCJ::Button3Click);
     connectHandler(Button4, &QPushButton::clicked, this, &TFormZPCJ::Button4Click);
@@ -387,7 +389,20 @@ PhotoCapture::FrameRect TFormZPCJ::framingRect() const {
     return PhotoCapture::framingRect(frameCentre(), QSize(PhotoWidth, PhotoHeight));
 }
 
+// A device that becomes the chosen one starts as well, however it was
+// chosen (the list's own filling excepted). A pick by the user reports
+// itself as activated right after the change: the start waits for the events
+// of the moment to pass and is left out when a device was started meanwhile.
+void TFormZPCJ::deviceChanged(int position) {
+    const quint64 starts = starts_;
+    QTimer::singleShot(0, this, [this, position, starts] {
+        if (starts == starts_ && position >= 0 && position == cbsb->currentIndex() && isVisible())
+            ErrorBoundary::run([&] { cbsbSelect(position); });
+    });
+}
+
 void TFormZPCJ::cbsbSelect(int position) {
+    ++starts_;
     cameraTold_.clear();
     camera_.stop();
     if (!camera_.start(position))

@@ -112,6 +112,7 @@ private:
     void ShowListStudent();
     void afterCapture();
     void tellCamera(const QString& text);
+    void deviceChanged(int position);
     // The keyboard shortcuts. `consumed` is set before the action runs, so
     // a key whose action fails is still kept from the controls.
     void AppMessage(int key, bool& consumed);
@@ -126,6 +127,7 @@ private:
     bool Dragging = false;
     bool shortcutsInstalled_ = false;
     QSet<QString> cameraTold_; // what the camera said since its last start
+    quint64 starts_ = 0;       // devices started so far
 
     QRadioButton* RadioButton1;
     QRadioButton* RadioButton2;

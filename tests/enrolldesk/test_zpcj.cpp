@@ -38,6 +38,7 @@ private slots:
     void photosWhateverTheCaseOfTheirExtension();
     void subNumberThatCannotNameAFile();
     void cameraProblemsAreToldOnce();
+    void deviceStartsWhenChosen();
 
 private:
     void startTestCamera();
@@ -382,6 +383,32 @@ void TestZPCJ::cameraProblemsAreToldOnce() {
     startTestCamera();
     emit w_->camera().errorOccurred(QStringLiteral("Camera is in use."));
     QCOMPARE(dialogs_->texts(QStringLiteral("box")).size(), 3);
+}
+
+// The picture starts when a device becomes the chosen one, however it was
+// chosen; a pick by the user starts it once.
+void TestZPCJ::deviceStartsWhenChosen() {
+    auto* devices = combo(w_.get(), "cbsb");
+    const int test = devices->findText(FrameSource::testDeviceName());
+    QVERIFY(test >= 0);
+    QVERIFY(!w_->camera().isActive()); // not by the list's own filling
+    devices->setCurrentIndex(-1);
+    devices->setCurrentIndex(test);
+    QTRY_VERIFY(w_->camera().isActive());
+    QTRY_VERIFY(!w_->camera().latestFrame().isNull());
+    QVERIFY(!control<VideoWindow>(w_.get(), "VideoWindow")->overlay().isNull());
+
+    // A user's pick: the change and the activation start the device once.
+    w_->StopCamera();
+    devices->setCurrentIndex(-1);
+    button(w_.get(), "Button4")->click();
+    devices->setCurrentIndex(test);
+    emit devices->activated(test);
+    QCOMPARE(w_->frameCentre(), QPoint(319, 239));
+    button(w_.get(), "Button4")->click();
+    QTest::qWait(50);
+    QCOMPARE(w_->frameCentre(), QPoint(320, 239)); // not started a second time
+    QVERIFY(w_->camera().isActive());
 }
 
 QTEST_MAIN(TestZPCJ)
