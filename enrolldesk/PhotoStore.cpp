@@ -79,15 +79,22 @@ bool isRegularFile(const QString& path) {
     return ::stat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// Removes the other spellings of the photo `keep` in `store`. What cannot
-// be removed stays; the lookups prefer `keep` anyway.
+// Removes the other spellings of the photo `keep` in `store`. On a file
+// system that ignores case (a USB stick, a Windows share) they are the kept
+// file itself and stay. What cannot be removed stays too; the lookups prefer
+// `keep` anyway.
 void removeOtherSpellings(const QString& store, const QString& stem, const QString& keep) {
+    struct stat kept {};
+    if (::stat(native(store + keep).constData(), &kept) != 0)
+        return;
     for (const QString& name : spellings(stem)) {
         if (name == keep)
             continue;
         const QByteArray path = native(store + name);
         struct stat st {};
-        if (::lstat(path.constData(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        if (::lstat(path.constData(), &st) != 0 || (st.st_dev == kept.st_dev && st.st_ino == kept.st_ino))
+            continue;
+        if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))
             ::unlink(path.constData());
     }
 }
@@ -125,7 +132,7 @@ QByteArray readPhoto(const QByteArray& path, const QString& shown) {
         throw DeskError(notRegular());
     if (st.st_size > maxPhotoBytes)
         throw DeskError(tooLarge());
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // (A regular file reads the same without waiting.)
     QByteArray bytes;
     bytes.reserve(qsizetype(st.st_size));
     char buffer[65536];
@@ -143,8 +150,6 @@ QByteArray readPhoto(const QByteArray& path, const QString& shown) {
     }
     return bytes;
 }
-
-QString reasonOf(const DeskError& error) { return error.message(); }
 
 } // namespace
 
@@ -211,7 +216,7 @@ QVector<Entry> list(const QString& folder) {
         if (name.isNull())
             e.problem = QStringLiteral("文件名不是系统所用的UTF-8文字，无法识别，请给文件改名。");
         else if (!statted)
-            e.problem = reasonOf(FileError::fromErrno(QStringLiteral("读取"), folder + name, statError));
+            e.problem = FileError::fromErrno(QStringLiteral("读取"), folder + name, statError).message();
         else if (!S_ISREG(st.st_mode))
             e.problem = notRegular();
         entries.append(std::move(e));
@@ -239,17 +244,9 @@ QVector<Entry> list(const QString& folder) {
             continue;
         const int keep = preferred.value(e.stem, i);
         if (keep != i)
-            e.problem = QStringLiteral("与“%1”是同一个学生的照片。").arg(entries[keep].name);
+            e.sameAs = entries[keep].name;
     }
     return entries;
-}
-
-QVector<QString> photoStems(const QString& store) {
-    QVector<QString> stems;
-    for (const Entry& e : list(store))
-        if (e.problem.isEmpty())
-            stems.append(e.stem);
-    return stems;
 }
 
 CopyResult importFolder(const QString& source, const QString& store, const Progress& progress) {
@@ -265,6 +262,8 @@ CopyResult importFolder(const QString& source, const QString& store, const Progr
         try {
             if (!e.problem.isEmpty())
                 throw DeskError(e.problem);
+            if (!e.sameAs.isEmpty())
+                throw DeskError(QStringLiteral("与“%1”是同一个学生的照片。").arg(e.sameAs));
             if (!isPhotoName(e.stem) || Text::trimmed(e.stem) != e.stem)
                 throw DeskError(QStringLiteral("文件名不是学业水平测试副号（只能由字母和数字组成）。"));
             const QString name = e.stem + extension;
@@ -275,7 +274,7 @@ CopyResult importFolder(const QString& source, const QString& store, const Progr
             removeOtherSpellings(store, e.stem, name);
             ++result.copied;
         } catch (const DeskError& error) {
-            result.failed.append({e.name, reasonOf(error)});
+            result.failed.append({e.name, error.message()});
         }
         if (progress)
             progress(i + 1, int(entries.size()));
@@ -295,14 +294,16 @@ CopyResult exportTo(const QVector<Entry>& entries, const QString& store, const Q
         try {
             if (!e.problem.isEmpty())
                 throw DeskError(e.problem);
-            const QString name = e.stem + extension;
-            if (!fitsIn(to, name, nameMax))
-                throw DeskError(QStringLiteral("文件名太长，目标文件夹中无法保存。"));
-            const QByteArray bytes = readPhoto(native(store) + e.rawName, store + e.name);
-            WholeFile::replaceAtomically(to + name, bytes);
-            ++result.copied;
+            if (e.sameAs.isEmpty()) { // else the preferred spelling goes
+                const QString name = e.stem + extension;
+                if (!fitsIn(to, name, nameMax))
+                    throw DeskError(QStringLiteral("文件名太长，目标文件夹中无法保存。"));
+                const QByteArray bytes = readPhoto(native(store) + e.rawName, store + e.name);
+                WholeFile::replaceAtomically(to + name, bytes);
+                ++result.copied;
+            }
         } catch (const DeskError& error) {
-            result.failed.append({e.name, reasonOf(error)});
+            result.failed.append({e.name, error.message()});
         }
         if (progress)
             progress(i + 1, int(entries.size()));

@@ -56,18 +56,16 @@ struct Entry {
     QByteArray rawName; // the name as the file system has it
     QString stem;      // the name without its extension
     QString problem;   // why it cannot be taken as a photo; empty when it can
+    QString sameAs;    // another spelling of this photo's name that is preferred
 };
 
 // The "*.jpg" entries of `folder` (not of its sub-folders), sorted by name.
 // Sub-folders are left out. A name that is not valid text in the system's
 // encoding, and anything that is not a regular file (a FIFO, a device, a
 // broken link), come with their problem. When several spellings of one
-// name are there, only the preferred one is listed ("<stem>.jpg", else the
-// first by name) and the others come with a problem naming it.
+// name are there, the preferred one is "<stem>.jpg", else the first by
+// name; the others name it in `sameAs`.
 QVector<Entry> list(const QString& folder);
-
-// The stems of the photos of `store` that can be taken (no problem).
-QVector<QString> photoStems(const QString& store);
 
 // A photograph that was not copied, and why.
 struct Failure {
@@ -92,9 +90,9 @@ using Progress = std::function<void(int done, int total)>;
 CopyResult importFolder(const QString& source, const QString& store, const Progress& progress = {});
 
 // Copies `entries` (from list() of `store`) into `target` as "<stem>.jpg",
-// replacing files of that name there. Entries with a problem, names too
-// long for the target and failing copies are listed; the run goes on with
-// the next entry.
+// replacing files of that name there; of several spellings of one name the
+// preferred one is copied. Entries with a problem, names too long for the
+// target and failing copies are listed; the run goes on with the next entry.
 CopyResult exportTo(const QVector<Entry>& entries, const QString& store, const QString& target,
                     const Progress& progress = {});
 

@@ -349,9 +349,6 @@ void TestZPCJ::photosWhateverTheCaseOfTheirExtension() {
     button(w_.get(), "SaveImage")->click(); // the second, again
     QCOMPARE(dialogs_->texts(), QStringList());
     QCOMPARE(photos(), (QStringList{"09010100020001.jpg", "09010100020002.jpg"}));
-    QFile saved(StationFolder::photoFolder() + QStringLiteral("09010100020002.jpg"));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(Jpeg::decode(saved.readAll()).size(), QSize(168, 240));
 }
 
 // A typed sub-number that is not letters and digits names no file: it is
@@ -396,7 +393,6 @@ void TestZPCJ::deviceStartsWhenChosen() {
     devices->setCurrentIndex(test);
     QTRY_VERIFY(w_->camera().isActive());
     QTRY_VERIFY(!w_->camera().latestFrame().isNull());
-    QVERIFY(!control<VideoWindow>(w_.get(), "VideoWindow")->overlay().isNull());
 
     // A user's pick: the change and the activation start the device once.
     w_->StopCamera();
