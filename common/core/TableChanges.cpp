@@ -14,9 +14,10 @@ struct Registry {
     int next = 0;
 };
 
+// Never destroyed: a listener going at the program's end finds it still there.
 Registry& registry() {
-    static Registry r;
-    return r;
+    static Registry* r = new Registry;
+    return *r;
 }
 
 QString normalised(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
