@@ -264,8 +264,6 @@ CopyResult importFolder(const QString& source, const QString& store, const Progr
                 throw DeskError(e.problem);
             if (!e.sameAs.isEmpty())
                 throw DeskError(QStringLiteral("与“%1”是同一个学生的照片。").arg(e.sameAs));
-            if (!isPhotoName(e.stem) || Text::trimmed(e.stem) != e.stem)
-                throw DeskError(QStringLiteral("文件名不是学业水平测试副号（只能由字母和数字组成）。"));
             const QString name = e.stem + extension;
             if (!fitsIn(store, name, nameMax))
                 throw DeskError(QStringLiteral("文件名太长，照片文件夹中无法保存。"));

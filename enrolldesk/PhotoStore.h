@@ -82,11 +82,12 @@ struct CopyResult {
 using Progress = std::function<void(int done, int total)>;
 
 // Copies every photograph of `source` into `store` (made when missing) as
-// "<stem>.jpg", replacing the photo there only with a complete copy. A name
-// whose stem is not a sub-number of letters and digits, a name the system
-// cannot read, a name too long for the store, a file that is not a
-// regular file or is too large to be a photograph is not copied and is
-// listed with its reason, as is every copy that fails.
+// "<stem>.jpg", replacing the photo there only with a complete copy. (A
+// directory entry cannot name a file outside the store; names are taken as
+// they are, as sub-numbers or not.) A name the system cannot read, a name
+// too long for the store, a file that is not a regular file or is too large
+// to be a photograph is not copied and is listed with its reason, as is
+// every copy that fails.
 CopyResult importFolder(const QString& source, const QString& store, const Progress& progress = {});
 
 // Copies `entries` (from list() of `store`) into `target` as "<stem>.jpg",
