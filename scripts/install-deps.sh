@@ -11,6 +11,7 @@ packages=(
     fonts-noto-cjk fonts-wqy-zenhei fonts-arphic-ukai qt6-translations-l10n
     xvfb xauth e2fsprogs
     dpkg-dev sqlite3 x11-utils
+    poppler-utils # pdftotext: the tests read back the text of printed PDF files
 )
 
 missing=()
