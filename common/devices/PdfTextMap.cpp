@@ -128,11 +128,11 @@ QByteArray correctedCMap(const QByteArray& cmap, const Corrections& corrections,
                     return cmap;
                 if (tokens[i + 2].text == "[") {
                     i += 3;
-                    for (quint32 c = low; c <= high; ++c, ++i) {
+                    for (quint64 c = low; c <= high; ++c, ++i) {
                         Units units;
                         if (i >= tokens.size() || !unitsOf(tokens[i].text, units))
                             return cmap;
-                        entries.append({c, digits, units});
+                        entries.append({quint32(c), digits, units});
                     }
                     if (i >= tokens.size() || tokens[i].text != "]")
                         return cmap;
@@ -141,8 +141,8 @@ QByteArray correctedCMap(const QByteArray& cmap, const Corrections& corrections,
                     Units units;
                     if (!unitsOf(tokens[i + 2].text, units))
                         return cmap;
-                    for (quint32 c = low; c <= high; ++c) {
-                        entries.append({c, digits, units});
+                    for (quint64 c = low; c <= high; ++c) {
+                        entries.append({quint32(c), digits, units});
                         ++units.back(); // the last unit counts up along a range
                     }
                     i += 3;
@@ -347,12 +347,6 @@ Patch patch(const Reader& read, qint64 size, const Corrections& corrections) {
     }
     result.tail += table + xref.trailer + "startxref\n" + QByteArray::number(newXref) + "\n%%EOF\n";
     return result;
-}
-
-QByteArray corrected(const QByteArray& pdf, const Corrections& corrections) {
-    const Patch p = patch([&](qint64 offset, qint64 length) { return pdf.mid(offset, length); }, pdf.size(),
-                          corrections);
-    return p.isEmpty() ? pdf : pdf.left(p.from) + p.tail;
 }
 
 } // namespace PdfTextMap

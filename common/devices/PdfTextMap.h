@@ -34,9 +34,6 @@ using Reader = std::function<QByteArray(qint64 offset, qint64 length)>;
 // The patch for a file of `size` bytes read through `read`.
 Patch patch(const Reader& read, qint64 size, const Corrections& corrections);
 
-// A whole file in memory, corrected (for tests and small files).
-QByteArray corrected(const QByteArray& pdf, const Corrections& corrections);
-
 // One CMap stream's text with `corrections` applied; `changed` tells
 // whether anything was corrected (the text is returned unchanged if not).
 QByteArray correctedCMap(const QByteArray& cmap, const Corrections& corrections, bool* changed);
