@@ -26,6 +26,10 @@ const QString subNumberColumn = QStringLiteral("学业水平测试副号");
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+QString notATableMessage(const QString& path, const QString& table) {
+    return QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。").arg(shown(path), table);
+}
+
 void tell(const std::function<void(const QString&)>& message, const QString& line) {
     if (message)
         message(line);
@@ -159,6 +163,11 @@ SourceTable readStudentTable(const QString& path) {
         return table;
     }
     // A file of ours: the file sorts by its own column's type and collation.
+    {
+        Connection source(path);
+        if (!isBaseTable(source, studentTable))
+            throw DbError(notATableMessage(path, studentTable), QString(), path);
+    }
     Query query;
     query.setDatabasePath(path);
     query.setSql(QStringLiteral("select * from 学生表 order by 学业水平测试副号 asc, rowid asc"));
