@@ -231,8 +231,7 @@ QString idCutLine(int row) { return QStringLiteral("第%1行身份证号超过18
 QString uncomputedLine(int row, int column) {
     return QStringLiteral("第%1行%2列（单元格%2%1）是公式，工作簿中没有保存它的计算结果，不能导入，"
                           "请先用电子表格程序打开该工作簿并保存，再重新导入！")
-        .arg(row)
-        .arg(columnName(column));
+        .arg(QString::number(row), columnName(column));
 }
 QString idAsNumberLine(int row) {
     return QStringLiteral("第%1行身份证号是以数字形式保存的，超过15位的数字在电子表格中只保留前15位，不能导入，"
@@ -368,12 +367,15 @@ void appendDbase(const QString& path, const QString& database, const Listener& l
         QVector<QVariant> row{number, number.isNull() ? QVariant() : QVariant(TestNumber::subNumber(Query::textOf(number)))};
         for (int i = 1; i < at.size(); ++i)
             row << source[at[i]];
+        const QString gender = genderOf(Query::textOf(number));
+        row << (gender.isEmpty() ? QVariant() : QVariant(gender));
         rows << row;
     }
     Connection connection(database);
     appendAll(connection,
               {testNumberColumn, subNumberColumn, QStringLiteral("姓名"), QStringLiteral("身份证号"), QStringLiteral("籍贯"),
-               QStringLiteral("家庭住址"), QStringLiteral("联系电话"), QStringLiteral("中考成绩"), QStringLiteral("班级")},
+               QStringLiteral("家庭住址"), QStringLiteral("联系电话"), QStringLiteral("中考成绩"), QStringLiteral("班级"),
+               QStringLiteral("性别")},
               rows, listener);
 }
 
