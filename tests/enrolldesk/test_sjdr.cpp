@@ -122,7 +122,8 @@ void TestSJDR::choosersFollowTheKind() {
     TempStation station;
     FakeDialogs dialogs;
     TFormSJDR w;
-    const QList<QPair<QString, QString>> kinds{{"excel电子表格", "*.xls|*.xls"},
+    const QList<QPair<QString, QString>> kinds{{"excel电子表格", "电子表格(*.xls;*.xlsx;*.xlsm;*.ods;*.csv)|"
+                                                                 "*.xls;*.xlsx;*.xlsm;*.ods;*.csv|所有文件(*.*)|*"},
                                                {"dbf数据库", "*.dbf|*.dbf"},
                                                {"Access数据库", "*.mdb|*.mdb"},
                                                {"excel", ""}}; // a typed kind opens nothing
