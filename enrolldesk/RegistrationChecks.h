@@ -62,19 +62,26 @@ QString idCheckFinding(const QString& t, const QString& d);
 // Unused sequence numbers, from test numbers given in sub-number order: below
 // each unit's first number and between consecutive numbers of a unit. Numbers
 // above a unit's highest are not known to be missing; repeated numbers give
-// nothing. A sequence number that is not an integer throws ConversionError.
+// nothing. A sequence number that is not an integer throws ConversionError
+// naming the student (`name`, when given, and the test number); the lines
+// found before stay given.
 class GapFinder {
 public:
     explicit GapFinder(std::function<void(const QString&)> addLine) : addLine_(std::move(addLine)) {}
-    void add(const QString& t);
+    void add(const QString& t, const QString& name = QString());
     void finish();
 
 private:
-    void compare(const QString& c, const QString& x);
+    struct Number {
+        QString t;
+        QString name;
+    };
+    void compare(const Number& c, const Number& x);
     void gaps(const QString& unit, long long from, long long to);
+    static long long sequenceOf(const Number& n);
 
     std::function<void(const QString&)> addLine_;
-    QString previous_;
+    Number previous_;
     bool started_ = false;
 };
 

@@ -107,6 +107,10 @@ int importDatabaseFile(Connection& connection, const QStringList& columns, const
         if (found.isEmpty())
             throw DbError(QStringLiteral("数据库文件“%1”中没有表“%2”。").arg(shown(source), sourceTable), QString(),
                           source);
+        if (!isBaseTable(connection, sourceTable, attached))
+            throw DbError(QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。")
+                              .arg(shown(source), sourceTable),
+                          QString(), source);
         checkColumnCount(found.size(), columns.size(), source);
         try {
             Transaction transaction(connection);

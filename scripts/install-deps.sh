@@ -7,10 +7,11 @@ packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-multimedia-dev libqt6sql6-sqlite
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-    libgsf-1-dev libshp-dev mdbtools-dev libjpeg-dev libsqlite3-dev
+    libgsf-1-dev libshp-dev mdbtools-dev libjpeg-dev libsqlite3-dev libxml2-dev libxlsxwriter-dev
     fonts-noto-cjk fonts-wqy-zenhei fonts-arphic-ukai qt6-translations-l10n
     xvfb xauth e2fsprogs
     dpkg-dev sqlite3 x11-utils
+    poppler-utils # pdftotext: the tests read back the text of printed PDF files
 )
 
 missing=()

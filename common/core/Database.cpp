@@ -450,6 +450,8 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
     static const QRegularExpression wrongType(QString::fromUtf8(R"(cannot store (\w+) value in (\w+) column (\S+))"));
     static const QRegularExpression noTable(QString::fromUtf8(R"(no such table: (\S+))"));
     static const QRegularExpression noColumn(QString::fromUtf8(R"(no such column: (\S+))"));
+    static const QRegularExpression unique(QString::fromUtf8(R"(UNIQUE constraint failed: (?:[^.,\s]+\.)?([^,\s]+))"));
+    static const QRegularExpression notNull(QString::fromUtf8(R"(NOT NULL constraint failed: (?:[^.,\s]+\.)?(\S+))"));
 
     QRegularExpressionMatch m;
     if ((m = tooLong.match(engineText)).hasMatch()) {
@@ -531,10 +533,26 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
     } else if (engineText.contains(QLatin1String("disk I/O error")) ||
                engineText.contains(QLatin1String("database or disk is full"))) {
         message = QStringLiteral("读写数据库文件“%1”时出错（磁盘错误或磁盘已满）。").arg(file);
+    } else if ((m = unique.match(engineText)).hasMatch()) {
+        message = QStringLiteral("字段“%1”的值与已有的记录重复。").arg(m.captured(1));
+    } else if ((m = notNull.match(engineText)).hasMatch()) {
+        message = QStringLiteral("字段“%1”不能为空。").arg(m.captured(1));
+    } else if (engineText.contains(QLatin1String("CHECK constraint failed")) ||
+               engineText.contains(QLatin1String("constraint failed"))) {
+        message = QStringLiteral("写入的值不符合数据库文件“%1”对字段的要求。").arg(file);
+    } else if (engineText.contains(QLatin1String("malformed")) ||
+               engineText.contains(QLatin1String("file is encrypted"))) {
+        message = QStringLiteral("数据库文件“%1”已损坏，无法读写。").arg(file);
+    } else if (engineText.contains(QLatin1String("too big"))) {
+        message = QStringLiteral("要写入数据库文件“%1”的值太长。").arg(file);
+    } else if (engineText.contains(QLatin1String("out of memory"))) {
+        message = QStringLiteral("内存不足，无法完成对数据库文件“%1”的操作。").arg(file);
+    } else if (engineText.contains(QLatin1String("interrupted"))) {
+        message = QStringLiteral("对数据库文件“%1”的操作被中断。").arg(file);
     } else {
-        message = QStringLiteral("数据库操作失败（文件“%1”）。").arg(file);
+        // Nothing known: the engine's words stay inside, the sentence is ours.
+        message = QStringLiteral("数据库操作失败（文件“%1”，引擎信息：%2）。").arg(file, engineText);
     }
-    message += QStringLiteral("\n数据库引擎：%1").arg(engineText);
     return DbError(message, engineText, path);
 }
 
@@ -878,4 +896,12 @@ bool isSqliteFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     return file.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+bool isBaseTable(Connection& connection, const QString& table, const QString& schema) {
+    Statement statement(connection,
+                        QStringLiteral("select 1 from pragma_table_list where schema=:s and name=:t collate nocase "
+                                       "and type='table'"),
+                        {{QStringLiteral(":s"), schema}, {QStringLiteral(":t"), table}});
+    return statement.step();
 }

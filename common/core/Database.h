@@ -174,3 +174,10 @@ void snapshotDatabase(Connection& source, const QString& destination);
 
 // Whether `path` starts with the SQLite file header.
 bool isSqliteFile(const QString& path);
+
+// Whether `table` in the database `schema` of the connection ("main", or
+// the name of an attached file) is a table of stored rows, not a view: a
+// file from elsewhere may hold a view of that name over any query, endless
+// ones included, that reading it would run. Names compare without regard
+// to case, as the engine's do.
+bool isBaseTable(Connection& connection, const QString& table, const QString& schema = QStringLiteral("main"));

@@ -420,7 +420,8 @@ QVariant Query::cellValue(const Cell& c) const {
     }
     case Text: {
         const qsizetype size = c.type >> typeBits;
-        return QVariant(size == 0 ? QString() : QString::fromUtf8(buffer_.data() + bits, size));
+        // An empty text stays an empty text (not null) when it is written on.
+        return QVariant(size == 0 ? QStringLiteral("") : QString::fromUtf8(buffer_.data() + bits, size));
     }
     case Bytes: {
         const qsizetype size = c.type >> typeBits;
