@@ -10,6 +10,7 @@
 // under 30 ms for the default size.
 #include "PhotoCapture.h"
 #include "Timing.h"
+#include "WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -79,8 +80,11 @@ int main(int argc, char* argv[]) {
     const QString number = QStringLiteral("01320101234567");
 
     const double ms = bestMs(20, [&] {
-        if (PhotoCapture::grabPhoto(frame, rect, size, number, folder) != PhotoCapture::Outcome::Saved)
+        const PhotoCapture::Shot shot = PhotoCapture::capture(frame, rect, size, number, folder);
+        if (shot.outcome != PhotoCapture::Outcome::Captured)
             std::abort();
+        // As the photo store writes it.
+        WholeFile::replaceAtomically(folder + QStringLiteral("photo/") + number + QStringLiteral(".jpg"), shot.jpeg);
     });
 
     const std::vector<unsigned char> frameBmp(54 + 640 * 480 * 3, 1);

@@ -8,8 +8,11 @@
 // (offscreen), progress text and repaints included. The anchor is the
 // database's share of the same work on SQLite's C API: one lookup and one
 // insert per row in one transaction. The import is promised in under 3 s
-// for 20000 rows.
+// for 20000 rows, from .xls as from .xlsx. Reading the .xlsx (the same rows)
+// is set against reading the .xls in the same run.
 #include "BiffWriter.h"
+#include "SheetReader.h"
+#include "XlsxWriter.h"
 #include "Database.h"
 #include "Dialogs.h"
 #include "Query.h"
@@ -149,7 +152,16 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("身份证号"), QStringLiteral("家庭住址"), QStringLiteral("联系电话"),
                                QStringLiteral("中考成绩"), QStringLiteral("班级")},
                               content);
+    const QString newer = home.filePath(QStringLiteral("students.xlsx"));
+    XlsxWriter::writeWorkbook(newer, QStringLiteral("Sheet1"),
+                              {QStringLiteral("学业水平测试号"), QStringLiteral("姓名"), QStringLiteral("籍贯"),
+                               QStringLiteral("身份证号"), QStringLiteral("家庭住址"), QStringLiteral("联系电话"),
+                               QStringLiteral("中考成绩"), QStringLiteral("班级")},
+                              content);
     std::printf("%d workbook rows into %d registered students\n", rows, registered);
+    const double readXlsMs = bestMs(3, [&] { SheetReader::open(workbook); });
+    const double readXlsxMs = bestMs(3, [&] { SheetReader::open(newer); });
+    printRatio("reading the .xlsx, against the same rows from .xls:", readXlsxMs, readXlsMs);
 
     BenchDialogs dialogs;
     Dialogs::install(&dialogs);
@@ -179,6 +191,14 @@ int main(int argc, char* argv[]) {
         return wall;
     });
     const int lines = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->blockCount();
+    window.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(newer);
+    const double importXlsxMs = fastest([&] {
+        QElapsedTimer t;
+        t.start();
+        window.Button2Click();
+        return elapsedMs(t);
+    });
+    window.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(workbook);
     const double rawMs = fastest([&] { return anchorMs(database, content); });
     Dialogs::install(nullptr);
 
@@ -187,5 +207,7 @@ int main(int argc, char* argv[]) {
     // processor time of this one is what an idle machine would take.
     std::printf("  %d message lines; processor time %.3f s; %s (limit 3 s for 20000 rows)\n", lines,
                 importCpuMs / 1000.0, importMs < 3000 ? "within the limit" : "OVER THE LIMIT");
+    printRatio("workbook import from .xlsx", importXlsxMs, rawMs);
+    std::printf("  %s (limit 3 s for 20000 rows)\n", importXlsxMs < 3000 ? "within the limit" : "OVER THE LIMIT");
     return dialogs.errors == 0 ? 0 : 1;
 }

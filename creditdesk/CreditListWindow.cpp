@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -18,25 +17,15 @@
 
 namespace {
 
-// The time of day in the system's long time format, without a time zone.
-QString printTimeText(const QTime& time) {
+// The date and the time of day (in the system's long time format, without
+// a time zone): a time alone is ambiguous on a stamped list.
+QString printTimeText(const QDateTime& when) {
     QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
     format.remove(zone);
     if (!format.contains(QLatin1Char('s')))
         format = QStringLiteral("H:mm:ss");
-    return QLocale::system().toString(time, format.trimmed());
-}
-
-// Where the list goes when no printer is installed: a PDF file under 打印/
-// in the station folder, named after the window and the time.
-QString fallbackPdf(const QString& caption, const QDateTime& when) {
-    const QString base = StationFolder::programFolder() + QStringLiteral("打印/") + caption + QLatin1Char('-') +
-                         when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = base + QStringLiteral(".pdf");
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = base + QStringLiteral("-%1.pdf").arg(n);
-    return path;
+    return when.toString(QStringLiteral("yyyy-MM-dd ")) + QLocale::system().toString(when.time(), format.trimmed());
 }
 
 } // namespace
@@ -72,10 +61,12 @@ void CreditListWindow::printList(const QString& codeExpression, const QString& c
     auto enable = qScopeGuard([start] { start->setEnabled(true); });
 
     const QDateTime now = QDateTime::currentDateTime();
-    const QString fallback = fallbackPdf(windowTitle(), now);
+    // Without a printer the list becomes a file of its own under 打印/.
+    const QString fallback =
+        PrintJob::timedPdfName(StationFolder::programFolder() + QStringLiteral("打印"), windowTitle(), now);
     // An error half-way ends the document with the lines printed so far.
     TextPrinter printer({windowTitle(), fallback});
-    const QString printTime = printTimeText(now.time());
+    const QString printTime = printTimeText(now);
 
     // The name table stays lifted for the whole run: each lookup opens it.
     const QString nameTablePath = StationFolder::nameTableDb();
@@ -97,7 +88,7 @@ void CreditListWindow::printList(const QString& codeExpression, const QString& c
     start->setEnabled(true);
     enable.dismiss();
 
-    if (printer.pdfFile() == fallback)
-        Dialogs::current().message(
-            QStringLiteral("没有安装打印机，学分一览表已保存为文件：%1").arg(QDir::toNativeSeparators(fallback)));
+    if (printer.wentToFallback())
+        Dialogs::current().message(QStringLiteral("没有安装打印机，学分一览表已保存为文件：%1")
+                                       .arg(QDir::toNativeSeparators(printer.pdfFile())));
 }

@@ -8,6 +8,7 @@
 #include "UnitDY_FXX.h"
 #include "UnitMain.h"
 #include "UnitSJDC.h"
+#include "UnitSJHF.h"
 #include "UnitSJLR.h"
 #include "UnitXFSJLR.h"
 #include "Unitsjdcbg.h"
@@ -25,6 +26,7 @@ CreditStation::CreditStation() {
     FormDRSJ = new TFormDRSJ(MainForm);
     FormSJDC = new TFormSJDC(*this, MainForm);
     sjdcbgfrm = new Tsjdcbgfrm(MainForm);
+    FormSJHF = new TFormSJHF([] { return StationFolder::creditDb(); }, true, MainForm);
 }
 
 CreditStation::~CreditStation() = default;

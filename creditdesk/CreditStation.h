@@ -11,6 +11,7 @@ class TFormDY_FXX;
 class TFormDRSJ;
 class TFormSJDC;
 class Tsjdcbgfrm;
+class TFormSJHF;
 
 // The window instances of the credit station. They are created once, in
 // this order, the main window first, and kept until the program ends; a
@@ -31,6 +32,7 @@ public:
     TFormDRSJ* FormDRSJ = nullptr;   // 导入数据
     TFormSJDC* FormSJDC = nullptr;   // 学分数据导出
     Tsjdcbgfrm* sjdcbgfrm = nullptr; // 学分数据导出报告
+    TFormSJHF* FormSJHF = nullptr;   // 数据恢复: the safety copies
 
     // Puts the station's own files (credit database, name table) found in
     // the plain form back into the protected form. Runs at start-up.

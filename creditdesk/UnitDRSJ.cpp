@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "FileProtection.h"
+#include "SafetyCopy.h"
 #include "StationFolder.h"
 #include "Text.h"
 #include "ui_UnitDRSJ.h"
@@ -35,7 +36,20 @@ int columnIndex(const SourceTable& table, const QString& column, const QString& 
         if (table.columns[i].compare(column, Qt::CaseInsensitive) == 0)
             return i;
     }
-    throw DbError(QStringLiteral("Field '%1' not found").arg(column), QString(), path);
+    // A registration file (an export of the registration station, the
+    // station's own database) has no credits: say what it is.
+    const bool credit = column.endsWith(QStringLiteral("学分"));
+    const bool registration = std::any_of(table.columns.begin(), table.columns.end(), [](const QString& c) {
+        return c.compare(QStringLiteral("学业水平测试号"), Qt::CaseInsensitive) == 0;
+    });
+    if (credit && registration)
+        throw DbError(QStringLiteral("文件“%1”是报名数据，不是学分数据交换文件：它的学生表中没有学分字段“%2”。"
+                                     "请选择学分数据导出得到的文件。")
+                          .arg(QDir::toNativeSeparators(path), column),
+                      QString(), path);
+    throw DbError(QStringLiteral("文件“%1”不是学分数据交换文件：它的学生表中没有字段“%2”。")
+                      .arg(QDir::toNativeSeparators(path), column),
+                  QString(), path);
 }
 
 // A genuine Access file: its 学生表 through the Jet reader.
@@ -108,6 +122,13 @@ void TFormDRSJ::import(const QString& source) {
                          });
     } else {
         const FileProtection::PrivateCopy copy(source);
+        {
+            Connection file(copy.path());
+            if (!isBaseTable(file, studentTable))
+                throw DbError(QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。")
+                                  .arg(QDir::toNativeSeparators(source), studentTable),
+                              QString(), source);
+        }
         ADOQuery1.close();
         ADOQuery1.setDatabasePath(copy.path());
         // The source sorts by its own column type and collation (a numeric
@@ -122,7 +143,7 @@ void TFormDRSJ::import(const QString& source) {
         try {
             ADOQuery1.open();
         } catch (const DbError&) {
-            // A table without row numbers (a view): the sub-number alone.
+            // A table without row numbers (made WITHOUT ROWID): the sub-number alone.
             ADOQuery1.close();
             ADOQuery1.setSql(QStringLiteral("select * from 学生表 order by 学业水平测试副号 asc"));
             ADOQuery1.open();
@@ -141,6 +162,7 @@ void TFormDRSJ::import(const QString& source) {
         columns[c] = columnIndex(table, importedColumns[c], source);
 
     const QString database = StationFolder::creditDb();
+    SafetyCopy::before(database, SafetyCopy::Before::creditImport);
     FileProtection::Lift lifted(database);
     {
         Connection connection(database);
@@ -150,8 +172,8 @@ void TFormDRSJ::import(const QString& source) {
             try {
                 insertStudent(inserter, row, columns);
             } catch (...) {
-                transaction.keepDone(); // the students before the refused one stay imported
-                throw;
+                // The students before the refused one stay imported.
+                transaction.rethrowKeepingDone(QStringLiteral("此前导入的学生"));
             }
         }
         transaction.commit();

@@ -4,12 +4,15 @@
 #include "ErrorBoundary.h"
 #include "FileProtection.h"
 #include "ProgramValues.h"
+#include "SafetyCopy.h"
 #include "StationFolder.h"
+#include "StationLock.h"
 #include "UnitDRSJ.h"
 #include "UnitDY_FS.h"
 #include "UnitDY_FXQ.h"
 #include "UnitDY_FXX.h"
 #include "UnitSJDC.h"
+#include "UnitSJHF.h"
 #include "UnitSJLR.h"
 #include "UnitXFSJLR.h"
 #include "Windows.h"
@@ -31,6 +34,7 @@ TMainForm::TMainForm(CreditStation& station) : station_(station), ui(new Ui::TMa
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connectHandler(ui->N2, &QAction::triggered, this, &TMainForm::N2Click);
+    connectHandler(ui->NSJHF, &QAction::triggered, this, &TMainForm::NSJHFClick);
     connectHandler(ui->N18, &QAction::triggered, this, &TMainForm::N18Click);
     connectHandler(ui->N16, &QAction::triggered, this, &TMainForm::N16Click);
     connectHandler(ui->N22, &QAction::triggered, this, &TMainForm::N15Click);
@@ -61,6 +65,8 @@ void TMainForm::N2Click() {
     if (Dialogs::current().askYesNoCancel(QStringLiteral("确实要清空数据库内容吗？"),
                                           QStringLiteral("确认信息")) != Dialogs::Answer::Yes)
         return;
+    StationLock::refuseIfOpenElsewhere(database, QStringLiteral("数据清空"));
+    SafetyCopy::before(database, SafetyCopy::Before::clearing);
     FileProtection::Lift lifted(database);
     ADOQuery1.close();
     ADOQuery1.setDatabasePath(database);
@@ -68,6 +74,10 @@ void TMainForm::N2Click() {
     ADOQuery1.execute();
     lifted.restore();
     Dialogs::current().message(QStringLiteral("清空数据库内容成功！"));
+}
+
+void TMainForm::NSJHFClick() {
+    Windows::showModalCentred(station_.FormSJHF);
 }
 
 void TMainForm::N18Click() {

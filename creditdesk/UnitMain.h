@@ -22,6 +22,7 @@ public:
     void showCentred();
 
     void N2Click();  // 数据清空
+    void NSJHFClick(); // 数据恢复: the safety copies
     void N18Click(); // 导入数据
     void N16Click(); // 批量录入
     void N10Click(); // 分市打印

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "FileProtection.h"
+#include "SafetyCopy.h"
 #include "StationFolder.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -12,6 +13,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 
@@ -173,6 +175,7 @@ void TFormSJLR::FormShow() {
         ui->Edit3->clear();
         editorOverGrid_ = false;
     }
+    pageSaveCopied_ = false;
     setUpColumns();
     for (int row = 1; row <= SideRows; ++row) {
         for (int column = 0; column < 2 * SideColumns; ++column)
@@ -430,6 +433,11 @@ bool TFormSJLR::savePage() {
     const QString update = QStringLiteral(
         "update 学生表 set 必修学分=:bx,选修学分=:xx,总学分=:zxf where 学业水平测试副号=:fh");
     QString stop;
+    // One safety copy per showing of the window, before its first save.
+    if (!pageSaveCopied_) {
+        SafetyCopy::before(database, SafetyCopy::Before::batchEntry);
+        pageSaveCopied_ = true;
+    }
     FileProtection::Lift lifted(database);
     {
         Connection connection(database);
@@ -462,8 +470,7 @@ bool TFormSJLR::savePage() {
             // The students before a stop stay saved.
             transaction.commit();
         } catch (...) {
-            transaction.keepDone();
-            throw;
+            transaction.rethrowKeepingDone(QStringLiteral("本页此前的学生的学分"));
         }
     }
     lifted.restore();
@@ -508,6 +515,12 @@ void TFormSJLR::CheckBox2Click() {
 // tick counts as a click on it, so a first tick writes the credits twice
 // (the other box's run first) and says so twice; unticking writes nothing.
 void TFormSJLR::SetAllCredits(QCheckBox* clicked, QCheckBox* other) {
+    // One safety copy per click, though a click may write twice.
+    ++settingAll_;
+    const auto outermost = qScopeGuard([this] {
+        if (--settingAll_ == 0)
+            wholeSchoolCopied_ = false;
+    });
     const QString county = Text::trimmed(ui->Edit39->text());
     const QString school = Text::trimmed(ui->Edit40->text());
     if (county.isEmpty()) {
@@ -549,6 +562,10 @@ void TFormSJLR::SetAllCredits(QCheckBox* clicked, QCheckBox* other) {
     int changed = 0;
     {
         const QString database = StationFolder::creditDb();
+        if (!wholeSchoolCopied_) {
+            SafetyCopy::before(database, SafetyCopy::Before::wholeSchool);
+            wholeSchoolCopied_ = true;
+        }
         FileProtection::Lift lifted(database);
         // The total is the sum of the two values being set (the engine
         // reads the row as it was before the update).

@@ -89,4 +89,7 @@ private:
     QString loadedUnit_;
     bool committing_ = false;
     bool editorOverGrid_ = false;
+    bool pageSaveCopied_ = false; // the safety copy of this showing, before its first save
+    int settingAll_ = 0;          // depth of SetAllCredits (it runs itself for the other box)
+    bool wholeSchoolCopied_ = false; // the safety copy of the outermost SetAllCredits
 };

@@ -1,5 +1,6 @@
 #include "Unitsjdcbg.h"
 #include "BiffWriter.h"
+#include "XlsxWriter.h"
 #include "DeskError.h"
 #include "DbGrid.h"
 #include "Dialogs.h"
@@ -119,7 +120,9 @@ void Tsjdcbgfrm::exportList(const QString& fileName, const QString& rule) {
         return;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    const QString target = folder + fileName;
+    const bool xlsx = ui->ExportFormat->currentIndex() == 1;
+    // The .xlsx list has the same name with the newer extension.
+    const QString target = folder + (xlsx ? fileName + QLatin1Char('x') : fileName);
     // The workbook is written beside the target and renamed over it once
     // complete: an older list is replaced only by a complete new one.
     QString reason;
@@ -132,7 +135,8 @@ void Tsjdcbgfrm::exportList(const QString& fileName, const QString& rule) {
         rows.reserve(ADOC.recordCount());
         for (int i = 0; i < ADOC.recordCount(); ++i)
             rows.append(ADOC.row(i));
-        BiffWriter::writeWorkbook(target, QStringLiteral("导出结果"), ADOC.fieldNames(), rows);
+        const auto write = xlsx ? XlsxWriter::writeWorkbook : BiffWriter::writeWorkbook;
+        write(target, QStringLiteral("导出结果"), ADOC.fieldNames(), rows);
         ADOC.close();
         Dialogs::current().messageBox(QStringLiteral("导出数据成功！\n数据存放在：") +
                                           QDir::toNativeSeparators(target),

@@ -1,6 +1,7 @@
 #include "MakeupRegistration.h"
 #include "Database.h"
 #include "Query.h"
+#include "SafetyCopy.h"
 
 namespace MakeupRegistration {
 
@@ -35,6 +36,7 @@ bool hasRows(const QString& database) {
 }
 
 int generate(const QString& database, bool replace) {
+    SafetyCopy::before(database, SafetyCopy::Before::makeup);
     Connection connection(database);
     Query scores(connection);
     scores.setSql(QStringLiteral("select * from 成绩表"));
@@ -69,8 +71,7 @@ int generate(const QString& database, bool replace) {
             ++written;
         }
     } catch (...) {
-        transaction.keepDone();
-        throw;
+        transaction.rethrowKeepingDone(QStringLiteral("此前生成的补考数据"));
     }
     transaction.commit();
     return written;

@@ -18,7 +18,8 @@ bool hasRows(const QString& database);
 // sub-number, name and ID number as stored; a student without a fail gets no
 // row. With `replace` the rows of 补考表 are deleted first. One transaction:
 // when a row fails, the rows written before it are kept and the error is
-// raised. Returns the number of rows written.
+// raised. Returns the number of rows written. A safety copy of the file is
+// taken first; when none can be made nothing is written (DeskError).
 int generate(const QString& database, bool replace);
 
 } // namespace MakeupRegistration

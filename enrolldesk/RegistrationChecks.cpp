@@ -3,7 +3,9 @@
 #include "DeskError.h"
 #include "FileModes.h"
 #include "IdNumber.h"
+#include "SafetyCopy.h"
 #include "Statement.h"
+#include "TableChanges.h"
 #include "TestNumber.h"
 #include "Text.h"
 
@@ -61,10 +63,22 @@ QString irregular(int position) { return QStringLiteral("，第%1位存在不规
 // when the check ends in an error.
 class Corrections {
 public:
-    explicit Corrections(const QString& path) : path_(path) {}
+    // `copied` tells whether the run took its safety copy already.
+    Corrections(const QString& path, bool* copied) : path_(path), copied_(copied) {}
+    // The lists that show the corrected students read them again.
+    ~Corrections() {
+        if (transaction_)
+            TableChanges::announce(path_, QStringLiteral("学生表"));
+    }
+    Corrections(const Corrections&) = delete;
+    Corrections& operator=(const Corrections&) = delete;
 
     void execute(const QString& sql, const Params& params) {
         if (!connection_) {
+            if (!*copied_) {
+                SafetyCopy::before(path_, SafetyCopy::Before::corrections);
+                *copied_ = true;
+            }
             connection_ = std::make_unique<Connection>(path_);
             transaction_ = std::make_unique<Transaction>(*connection_);
         }
@@ -74,13 +88,16 @@ public:
         if (transaction_)
             transaction_->commit();
     }
-    void keepDone() noexcept {
+    // From a catch block: keeps what was corrected, or says it was not.
+    [[noreturn]] void rethrowKeepingDone() {
         if (transaction_)
-            transaction_->keepDone();
+            transaction_->rethrowKeepingDone(QStringLiteral("此前的更正"));
+        throw;
     }
 
 private:
     QString path_;
+    bool* copied_;
     std::unique_ptr<Connection> connection_;
     std::unique_ptr<Transaction> transaction_; // ends before the connection
 };
@@ -307,17 +324,28 @@ void GapFinder::gaps(const QString& unit, long long from, long long to) {
         addLine_(gapLine(unit, k));
 }
 
-void GapFinder::add(const QString& t) {
+long long GapFinder::sequenceOf(const Number& n) {
+    const QString sequence = TestNumber::sequenceNumber(n.t);
+    try {
+        return Text::toInteger(sequence);
+    } catch (const ConversionError& e) {
+        const QString student = n.name.isEmpty() ? QStringLiteral("学业水平测试号%1").arg(n.t)
+                                                 : QStringLiteral("学生%1（学业水平测试号%2）").arg(n.name, n.t);
+        throw ConversionError(student + QStringLiteral("的顺序号") + e.message());
+    }
+}
+
+void GapFinder::add(const QString& t, const QString& name) {
+    const Number current{t, name};
     if (!started_) {
         started_ = true;
-        previous_ = t;
-        const QString sequence = TestNumber::sequenceNumber(t);
-        if (sequence != QStringLiteral("0001"))
-            gaps(TestNumber::unitCode(t), 1, Text::toInteger(sequence) - 1);
+        previous_ = current;
+        if (TestNumber::sequenceNumber(t) != QStringLiteral("0001"))
+            gaps(TestNumber::unitCode(t), 1, sequenceOf(current) - 1);
         return;
     }
-    compare(previous_, t);
-    previous_ = t;
+    compare(previous_, current);
+    previous_ = current;
 }
 
 void GapFinder::finish() {
@@ -326,16 +354,14 @@ void GapFinder::finish() {
         compare(previous_, previous_);
 }
 
-void GapFinder::compare(const QString& c, const QString& x) {
-    const QString unit = TestNumber::unitCode(c);
+void GapFinder::compare(const Number& c, const Number& x) {
+    const QString unit = TestNumber::unitCode(c.t);
     // Units compare as the rows are ordered: without regard to ASCII case.
-    if (unit.compare(TestNumber::unitCode(x), Qt::CaseInsensitive) == 0) {
-        gaps(unit, Text::toInteger(TestNumber::sequenceNumber(c)) + 1,
-             Text::toInteger(TestNumber::sequenceNumber(x)) - 1);
-    } else {
-        const QString sequence = TestNumber::sequenceNumber(x);
-        if (sequence != QStringLiteral("0001"))
-            gaps(TestNumber::unitCode(x), 1, Text::toInteger(sequence) - 1);
+    if (unit.compare(TestNumber::unitCode(x.t), Qt::CaseInsensitive) == 0) {
+        const long long from = sequenceOf(c) + 1;
+        gaps(unit, from, sequenceOf(x) - 1);
+    } else if (TestNumber::sequenceNumber(x.t) != QStringLiteral("0001")) {
+        gaps(TestNumber::unitCode(x.t), 1, sequenceOf(x) - 1);
     }
 }
 
@@ -459,7 +485,7 @@ void Run::genderDigits() {
 
 void Run::idNumbers() {
     std::vector<Student>& all = students();
-    Corrections corrections(path_);
+    Corrections corrections(path_, &copied_);
     try {
         for (const int i : inCanonicalOrder()) {
             Student& s = all[std::size_t(i)];
@@ -478,8 +504,7 @@ void Run::idNumbers() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.keepDone();
-        throw;
+        corrections.rethrowKeepingDone();
     }
 }
 
@@ -505,7 +530,7 @@ void Run::duplicates() {
 
 void Run::nameSpaces() {
     std::vector<Student>& all = students();
-    Corrections corrections(path_);
+    Corrections corrections(path_, &copied_);
     try {
         for (const int i : inSubNumberOrder()) {
             Student& s = all[std::size_t(i)];
@@ -521,8 +546,7 @@ void Run::nameSpaces() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.keepDone();
-        throw;
+        corrections.rethrowKeepingDone();
     }
 }
 
@@ -539,7 +563,7 @@ void Run::sequenceGaps() {
     const std::vector<Student>& all = students();
     GapFinder finder(addLine_);
     for (const int i : inSubNumberOrder())
-        finder.add(Text::trimmed(all[std::size_t(i)].testNumber));
+        finder.add(Text::trimmed(all[std::size_t(i)].testNumber), Text::trimmed(all[std::size_t(i)].name));
     finder.finish();
 }
 

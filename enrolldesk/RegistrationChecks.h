@@ -62,19 +62,26 @@ QString idCheckFinding(const QString& t, const QString& d);
 // Unused sequence numbers, from test numbers given in sub-number order: below
 // each unit's first number and between consecutive numbers of a unit. Numbers
 // above a unit's highest are not known to be missing; repeated numbers give
-// nothing. A sequence number that is not an integer throws ConversionError.
+// nothing. A sequence number that is not an integer throws ConversionError
+// naming the student (`name`, when given, and the test number); the lines
+// found before stay given.
 class GapFinder {
 public:
     explicit GapFinder(std::function<void(const QString&)> addLine) : addLine_(std::move(addLine)) {}
-    void add(const QString& t);
+    void add(const QString& t, const QString& name = QString());
     void finish();
 
 private:
-    void compare(const QString& c, const QString& x);
+    struct Number {
+        QString t;
+        QString name;
+    };
+    void compare(const Number& c, const Number& x);
     void gaps(const QString& unit, long long from, long long to);
+    static long long sequenceOf(const Number& n);
 
     std::function<void(const QString&)> addLine_;
-    QString previous_;
+    Number previous_;
     bool started_ = false;
 };
 
@@ -103,7 +110,9 @@ std::vector<int> subNumberOrder(const std::vector<Student>& students);
 // `addLine` as they are found; `yield` is called after each row of the name
 // and length checks (to keep the window responsive). A failure (a database
 // error, a sequence number that is no integer) throws and ends the run; the
-// lines written so far and the corrections made so far stay.
+// lines written so far and the corrections made so far stay. Before its
+// first correction a run takes a safety copy of the file (SafetyCopy.h);
+// when none can be made, it corrects nothing and throws.
 //
 // The students are read once, at the first check, and sorted here rather
 // than by a statement per check; the corrections update what was read.
@@ -137,6 +146,7 @@ private:
     std::unique_ptr<std::vector<Student>> students_;
     std::unique_ptr<std::vector<int>> canonical_;
     std::unique_ptr<std::vector<int>> bySubNumber_;
+    bool copied_ = false; // the safety copy before the first correction
 };
 
 // Writes the report as GB18030 text, each line ended by CR LF, replacing the

@@ -224,26 +224,4 @@ bool photoInScope(const QString& name, const QString& county, const QString& sch
     return TestNumber::mid(name, 3, 4).compare(county, Qt::CaseInsensitive) == 0;
 }
 
-QStringList photosIn(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-PhotoResult copyPhotos(const QStringList& names, const QString& photoFolder, const QString& targetFolder,
-                       const Progress& progress) {
-    PhotoResult result;
-    const QDir from(photoFolder);
-    const QDir to(targetFolder);
-    for (int i = 0; i < names.size(); ++i) {
-        try {
-            copyFileReplacing(from.filePath(names[i]), to.filePath(names[i]));
-            ++result.copied;
-        } catch (const DeskError& e) {
-            result.failed.append({names[i], e.message()});
-        }
-        if (progress)
-            progress(i + 1, int(names.size()));
-    }
-    return result;
-}
-
 } // namespace RegistrationExport

@@ -39,23 +39,4 @@ int writeFile(Kind kind, const QString& database, const QString& target, const Q
 // 3-6 without a school code) of the name itself.
 bool photoInScope(const QString& name, const QString& county, const QString& school);
 
-// The .jpg files of the photo store `folder`, sorted by name.
-QStringList photosIn(const QString& folder);
-
-struct PhotoFailure {
-    QString name;
-    QString reason;
-};
-
-struct PhotoResult {
-    int copied = 0;
-    QList<PhotoFailure> failed;
-};
-
-// Copies the photos `names` from `photoFolder` into `targetFolder`,
-// replacing files of the same name there. A copy that fails is listed and
-// the run goes on with the next one. `progress` is called after each file.
-PhotoResult copyPhotos(const QStringList& names, const QString& photoFolder, const QString& targetFolder,
-                       const Progress& progress = {});
-
 } // namespace RegistrationExport

@@ -1,9 +1,10 @@
 #include "RegistrationImport.h"
 #include "AccessFile.h"
-#include "BiffReader.h"
 #include "DbaseFile.h"
 #include "FileOps.h"
 #include "Query.h"
+#include "SafetyCopy.h"
+#include "SheetReader.h"
 #include "Statement.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -11,7 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace RegistrationImport {
@@ -23,6 +26,10 @@ const QString testNumberColumn = QStringLiteral("学业水平测试号");
 const QString subNumberColumn = QStringLiteral("学业水平测试副号");
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+QString notATableMessage(const QString& path, const QString& table) {
+    return QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。").arg(shown(path), table);
+}
 
 void tell(const std::function<void(const QString&)>& message, const QString& line) {
     if (message)
@@ -104,7 +111,11 @@ void appendAll(Connection& connection, const QStringList& targets, const QVector
     Transaction transaction(connection);
     StudentWriter writer(connection, targets);
     QVector<QVariant> values(targets.size());
+    if (listener.started)
+        listener.started(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
+        if (listener.row)
+            listener.row(r + 1);
         for (int c = 0; c < targets.size(); ++c)
             values[c] = forColumn(rows[r][c], typeOf[c]);
         try {
@@ -153,6 +164,11 @@ SourceTable readStudentTable(const QString& path) {
         return table;
     }
     // A file of ours: the file sorts by its own column's type and collation.
+    {
+        Connection source(path);
+        if (!isBaseTable(source, studentTable))
+            throw DbError(notATableMessage(path, studentTable), QString(), path);
+    }
     Query query;
     query.setDatabasePath(path);
     query.setSql(QStringLiteral("select * from 学生表 order by 学业水平测试副号 asc, rowid asc"));
@@ -164,18 +180,23 @@ SourceTable readStudentTable(const QString& path) {
     return table;
 }
 
-// Copies `from` over `to`: the complete copy is written beside the target
-// and then renamed onto it, so a failing copy leaves the old file whole.
-void replaceFile(const QString& from, const QString& to) {
-    const QString part = to + QStringLiteral(".part");
-    QFile::remove(part); // left by an interrupted run
-    copyFileDurably(from, part);
-    try {
-        FileOps::current().rename(part, to);
-    } catch (...) {
-        QFile::remove(part);
-        throw;
-    }
+QString columnName(int column) {
+    QString name;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        name.prepend(QChar(u'A' + (c - 1) % 26));
+    return name;
+}
+
+QString genderOf(const QString& testNumber) {
+    const QString digit = TestNumber::mid(testNumber, 11, 1);
+    return digit == QLatin1String("1") || digit == QLatin1String("2") ? digit : QString();
+}
+
+QString classNumber(const QString& text) {
+    // A class cell shown with decimals ("3.0", format 0.0) is the whole number.
+    static const QRegularExpression wholeWithZeros(QStringLiteral("^([+-]?[0-9]+)\\.0+$"));
+    const QRegularExpressionMatch m = wholeWithZeros.match(text);
+    return m.hasMatch() ? m.captured(1) : text;
 }
 
 } // namespace
@@ -194,24 +215,56 @@ QString classEmptyLine(int row) {
     return QStringLiteral("第%1行班级为空不能导入，由于该数据要用于明年的综合素质评价要上报班级，请仔细核对！").arg(row);
 }
 QString idCutLine(int row) { return QStringLiteral("第%1行身份证号超过18位，取前18位，请仔细核对！").arg(row); }
+QString uncomputedLine(int row, int column) {
+    return QStringLiteral("第%1行%2列（单元格%2%1）是公式，工作簿中没有保存它的计算结果，不能导入，"
+                          "请先用电子表格程序打开该工作簿并保存，再重新导入！")
+        .arg(QString::number(row), columnName(column));
+}
+QString idAsNumberLine(int row) {
+    return QStringLiteral("第%1行身份证号是以数字形式保存的，超过15位的数字在电子表格中只保留前15位，不能导入，"
+                          "请把身份证号一列设为文本格式并重新输入后再导入！")
+        .arg(row);
+}
+
 
 void importWorkbook(const QString& path, const QString& database, const Listener& listener) {
-    const BiffReader::Workbook book = BiffReader::open(path);
+    const Sheet book = SheetReader::open(path);
     // Excel's last used cell of an empty sheet is A1: one row, the heading.
     const int rowCount = qMax(1, book.rowCount());
     if (listener.started)
         listener.started(rowCount);
 
+    SafetyCopy::before(database, SafetyCopy::Before::import);
     Connection connection(database);
     Transaction transaction(connection);
     StudentWriter writer(connection, {testNumberColumn, subNumberColumn, QStringLiteral("姓名"),
                                       QStringLiteral("身份证号"), QStringLiteral("籍贯"), QStringLiteral("家庭住址"),
-                                      QStringLiteral("联系电话"), QStringLiteral("中考成绩"), QStringLiteral("班级")});
+                                      QStringLiteral("联系电话"), QStringLiteral("中考成绩"), QStringLiteral("班级"),
+                                      QStringLiteral("性别")});
     int row = 2;
     try {
         for (; row <= rowCount; ++row) {
             if (listener.row)
                 listener.row(row);
+            // Values the sheet cannot give truly refuse the row on their own:
+            // a formula without its result, an ID number kept as a number of
+            // more than 15 digits (the spreadsheet lost its last digits).
+            bool unreadable = false;
+            for (int i = 0; i < 8; ++i) {
+                if (book.kind(row - 1, i) == Sheet::Kind::Uncomputed) {
+                    tell(listener.message, uncomputedLine(row, i));
+                    unreadable = true;
+                }
+            }
+            if (book.kind(row - 1, 3) == Sheet::Kind::Number && std::fabs(book.number(row - 1, 3)) >= 1e15) {
+                tell(listener.message, idAsNumberLine(row));
+                unreadable = true;
+            }
+            if (unreadable) {
+                if (listener.between)
+                    listener.between();
+                continue;
+            }
             QString c[8];
             for (int i = 0; i < 8; ++i)
                 c[i] = Text::trimmed(book.text(row - 1, i));
@@ -229,8 +282,10 @@ void importWorkbook(const QString& path, const QString& database, const Listener
                     tell(listener.message, idCutLine(row));
                     id = Gb18030::cut(id, 18);
                 }
+                const QString gender = genderOf(number);
                 writer.insert({number, TestNumber::subNumber(number), name, id, c[2], c[4], phone, c[6],
-                               sqlInteger(classNo, QStringLiteral("班级"))});
+                               sqlInteger(classNumber(classNo), QStringLiteral("班级")),
+                               gender.isEmpty() ? QVariant() : QVariant(gender)});
             } else {
                 // A row refused only for its phone number goes without a line.
                 if (exists)
@@ -248,12 +303,17 @@ void importWorkbook(const QString& path, const QString& database, const Listener
                 listener.between();
         }
     } catch (const DbError& e) {
-        transaction.keepDone(); // the rows before this one stay imported
-        throw DbError(QStringLiteral("第%1行无法导入，导入在此停止，此前的行已经导入：%2").arg(row).arg(e.message()),
+        // The rows before this one stay imported, when the disk takes them.
+        QString why;
+        if (transaction.keepDone(&why))
+            throw DbError(QStringLiteral("第%1行无法导入，导入在此停止，此前的行已经导入：%2").arg(row).arg(e.message()),
+                          e.engineText(), e.path());
+        throw DbError(QStringLiteral("第%1行无法导入，导入在此停止：%2\n此前的行也没有导入，本次没有导入任何数据：%3")
+                          .arg(row)
+                          .arg(e.message(), why),
                       e.engineText(), e.path());
     } catch (...) {
-        transaction.keepDone();
-        throw;
+        transaction.rethrowKeepingDone(QStringLiteral("此前导入的行"));
     }
     transaction.commit();
 }
@@ -300,12 +360,16 @@ void appendDbase(const QString& path, const QString& database, const Listener& l
         QVector<QVariant> row{number, number.isNull() ? QVariant() : QVariant(TestNumber::subNumber(Query::textOf(number)))};
         for (int i = 1; i < at.size(); ++i)
             row << source[at[i]];
+        const QString gender = genderOf(Query::textOf(number));
+        row << (gender.isEmpty() ? QVariant() : QVariant(gender));
         rows << row;
     }
+    SafetyCopy::before(database, SafetyCopy::Before::import);
     Connection connection(database);
     appendAll(connection,
               {testNumberColumn, subNumberColumn, QStringLiteral("姓名"), QStringLiteral("身份证号"), QStringLiteral("籍贯"),
-               QStringLiteral("家庭住址"), QStringLiteral("联系电话"), QStringLiteral("中考成绩"), QStringLiteral("班级")},
+               QStringLiteral("家庭住址"), QStringLiteral("联系电话"), QStringLiteral("中考成绩"), QStringLiteral("班级"),
+               QStringLiteral("性别")},
               rows, listener);
 }
 
@@ -322,26 +386,8 @@ void appendAccess(const QString& path, const QString& database, const Listener& 
             row << (s >= 0 ? from[s] : QVariant());
         rows << row;
     }
+    SafetyCopy::before(database, SafetyCopy::Before::import);
     appendAll(connection, mapping.targets, rows, listener);
-}
-
-int importPhotos(const QString& sourceFolder, const QString& photoStore, const Listener& listener) {
-    QDir().mkpath(photoStore); // when it cannot be made, every copy says why
-    const QFileInfoList entries = QDir(sourceFolder).entryInfoList({QStringLiteral("*.jpg")},
-                                                                    QDir::Files | QDir::Hidden | QDir::System,
-                                                                    QDir::Name);
-    int copied = 0;
-    for (const QFileInfo& entry : entries) {
-        try {
-            replaceFile(entry.absoluteFilePath(), QDir(photoStore).filePath(entry.fileName()));
-            ++copied;
-        } catch (const DeskError& e) {
-            tell(listener.message, QStringLiteral("照片“%1”导入失败：%2").arg(entry.fileName(), e.message()));
-        }
-        if (listener.between)
-            listener.between();
-    }
-    return copied;
 }
 
 } // namespace RegistrationImport

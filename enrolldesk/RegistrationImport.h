@@ -9,9 +9,11 @@
 #include <functional>
 
 // Registration rows and photographs brought into the station from elsewhere:
-// a workbook (.xls) row by row with its checks, a dBase table (.dbf), an
+// a workbook (.xls, .xlsx, .ods, CSV, an HTML table) row by row with its checks, a dBase table (.dbf), an
 // Access file (ours or a genuine one) holding a 学生表, and a folder of
-// photographs. The window only shows what these report.
+// photographs. The window only shows what these report. The row imports
+// take a safety copy of the database (SafetyCopy.h) once the source is
+// read and before the first row is written; without one nothing is written.
 namespace RegistrationImport {
 
 // What an import tells its window while it runs. Every member may be empty.
@@ -31,13 +33,20 @@ QString nameEmptyLine(int row);
 QString testNumberTooLongLine(int row);
 QString classEmptyLine(int row);
 QString idCutLine(int row);
+// A cell of the row (0-based `column`) is a formula saved without its result.
+QString uncomputedLine(int row, int column);
+// The row's ID number is a number of more than 15 digits.
+QString idAsNumberLine(int row);
 
-// Imports the students of the first sheet of the workbook `path` into the
-// 学生表 of `database`. Row 1 is the heading. Each row is checked (test
-// number, name and class given, test number at most 15 bytes, phone at most
-// 28 bytes, test number not yet registered); a refused row lists its
-// reasons, an ID number over 18 bytes is cut to 18 (never inside a
-// character) and listed. A row the database refuses (a class that is not a
+// Imports the students of the first sheet of the workbook `path` (any kind
+// SheetReader opens) into the 学生表 of `database`. Row 1 is the heading.
+// A row holding a formula without its stored result, or an ID number kept
+// as a number of more than 15 digits, is refused with its own line. Each
+// other row is checked (test number, name and class given, test number at
+// most 15 bytes, phone at most 28 bytes, test number not yet registered); a
+// refused row lists its reasons, an ID number over 18 bytes is cut to 18
+// (never inside a character) and listed. A class shown with zero decimals
+// ("3.0") is the whole number; 性别 is the test number's gender digit. A row the database refuses (a class that is not a
 // number, a value too long for its column) ends the import with a DbError
 // naming the row: the rows before it stay imported.
 void importWorkbook(const QString& path, const QString& database, const Listener& listener);
@@ -69,14 +78,5 @@ void appendDbase(const QString& path, const QString& database, const Listener& l
 // a genuine Access file) to 学生表 of `database` in ascending sub-number
 // order, mapped by position. All rows or none, as appendDbase.
 void appendAccess(const QString& path, const QString& database, const Listener& listener);
-
-// --- photographs
-
-// Copies every "*.jpg" file of `sourceFolder` (not of its sub-folders, the
-// extension in any case) into `photoStore`, which is created when missing;
-// a same-named photograph there is replaced only by a complete copy. Each
-// failing copy is reported through `listener.message` with its file name.
-// Returns the number of photographs copied.
-int importPhotos(const QString& sourceFolder, const QString& photoStore, const Listener& listener);
 
 } // namespace RegistrationImport

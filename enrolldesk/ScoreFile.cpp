@@ -2,6 +2,7 @@
 #include "AccessFile.h"
 #include "Database.h"
 #include "Query.h"
+#include "SafetyCopy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -106,6 +107,10 @@ int importDatabaseFile(Connection& connection, const QStringList& columns, const
         if (found.isEmpty())
             throw DbError(QStringLiteral("数据库文件“%1”中没有表“%2”。").arg(shown(source), sourceTable), QString(),
                           source);
+        if (!isBaseTable(connection, sourceTable, attached))
+            throw DbError(QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。")
+                              .arg(shown(source), sourceTable),
+                          QString(), source);
         checkColumnCount(found.size(), columns.size(), source);
         try {
             Transaction transaction(connection);
@@ -139,6 +144,7 @@ int importInto(const QString& database, const QString& source) {
     if (!info.isFile())
         throw DbError(QStringLiteral("“%1”不是数据库文件。").arg(shown(source)), QString(), source);
 
+    SafetyCopy::before(database, SafetyCopy::Before::scoreImport);
     Connection connection(database);
     const QStringList columns = columnsOf(connection, QStringLiteral("main"), scoreTable);
     if (AccessFile::isAccessFile(source))

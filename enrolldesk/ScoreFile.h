@@ -12,7 +12,8 @@ namespace ScoreFile {
 // be one of our database files or a genuine Access file. All rows or none:
 // on any failure (no such file, no 学生表, columns that do not fit, a value
 // the table refuses) 成绩表 is left as it was and DbError is thrown. The
-// score file is only read. Returns the number of rows copied.
+// score file is only read. Returns the number of rows copied. A safety copy
+// of `database` is taken before it is changed (SafetyCopy.h).
 int importInto(const QString& database, const QString& source);
 
 } // namespace ScoreFile

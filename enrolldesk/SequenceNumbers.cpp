@@ -103,8 +103,7 @@ int reserve(const QString& database, const QString& county, const QString& schoo
         }
     } catch (...) {
         // The numbers before the failing one stay reserved.
-        transaction.keepDone();
-        throw;
+        transaction.rethrowKeepingDone(QStringLiteral("此前设置的顺序号"));
     }
     transaction.commit();
     return stored;

@@ -12,6 +12,7 @@
 #include "UnitSC_JKB.h"
 #include "UnitSJDC.h"
 #include "UnitSJDR.h"
+#include "UnitSJHF.h"
 #include "UnitSJLR.h"
 #include "UnitZPCJ.h"
 #include "UnitZPSZ.h"
@@ -37,6 +38,7 @@ EnrollStation::EnrollStation() {
     FormBKJKB = new TFormBKJKB(FormMain);
     FormPZ_DKQ = new TFormPZ_DKQ(FormMain);
     FormDY_ZKZCGB = new TFormDY_ZKZCGB(FormMain);
+    FormSJHF = new TFormSJHF([] { return StationFolder::registrationDb(); }, false, FormMain);
 
     FormZPCJ->setData(Data);
     FormSJXG->setData(Data);

@@ -19,6 +19,7 @@ class TFormBKJKB;
 class TFormSJDR;
 class TFormSJDC;
 class TFormCJ_SJDR;
+class TFormSJHF;
 
 // The window instances of the registration station. They are created once,
 // in this order, the main window first, and kept until the program ends; a
@@ -46,6 +47,7 @@ public:
     TFormBKJKB* FormBKJKB = nullptr;   // 14
     TFormPZ_DKQ* FormPZ_DKQ = nullptr; // 15
     TFormDY_ZKZCGB* FormDY_ZKZCGB = nullptr; // 16
+    TFormSJHF* FormSJHF = nullptr;     // 数据恢复: the safety copies
 
     // Why the card reader library named in setup.ini could not be used
     // (empty when it could, or when none is named); shown once at start-up.

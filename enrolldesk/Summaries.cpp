@@ -1,4 +1,5 @@
 #include "Summaries.h"
+#include "DeskError.h"
 #include "Query.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -49,17 +50,26 @@ Table registration(const QString& database) {
     Table table;
     table.units = q.recordCount();
     table.rows.reserve(table.units);
-    try {
-        for (q.first(); !q.eof(); q.next()) {
-            QStringList row = unitColumns(q.text(QStringLiteral("dm")));
-            const QString last = TestNumber::right(Text::trimmed(q.text(QStringLiteral("lastNumber"))), 4);
-            const long long students = q.integer(QStringLiteral("renshu"));
-            row << TestNumber::right(Text::trimmed(q.text(QStringLiteral("firstNumber"))), 4) << last
-                << QString::number(students) << QString::number(Text::toInteger(last) - students);
+    for (q.first(); !q.eof(); q.next()) {
+        const QString dm = Text::trimmed(q.text(QStringLiteral("dm")));
+        QStringList row = unitColumns(dm);
+        const QString last = TestNumber::right(Text::trimmed(q.text(QStringLiteral("lastNumber"))), 4);
+        const long long students = q.integer(QStringLiteral("renshu"));
+        row << TestNumber::right(Text::trimmed(q.text(QStringLiteral("firstNumber"))), 4) << last
+            << QString::number(students);
+        long long highest = 0;
+        try {
+            highest = Text::toInteger(last);
+        } catch (const ConversionError& e) {
+            // The columns before the unused numbers stay filled, and the
+            // message says which unit holds the number.
             table.rows.append(row);
+            table.failure = std::make_exception_ptr(
+                ConversionError(QStringLiteral("学校代码为%1的结束流水号").arg(dm) + e.message()));
+            break;
         }
-    } catch (const DeskError&) {
-        table.failure = std::current_exception();
+        row << QString::number(highest - students);
+        table.rows.append(row);
     }
     return table;
 }

@@ -15,8 +15,9 @@ namespace Summaries {
 
 // The rows of a summary, in ascending unit code order, as the grid shows
 // them. `units` is the number of units found; when a unit's figures cannot
-// be worked out (a sequence part that is not a number) the rows stop before
-// it, `failure` holds the error, and the rows built so far are kept.
+// be worked out (a sequence part that is not a number) the rows stop at it:
+// its row holds the columns before the failing one, `failure` holds the
+// error naming the unit, and the rows built so far are kept.
 struct Table {
     int units = 0;
     QVector<QStringList> rows;

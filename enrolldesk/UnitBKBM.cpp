@@ -4,6 +4,7 @@
 #include "ErrorBoundary.h"
 #include "MakeupRegistration.h"
 #include "StationFolder.h"
+#include "TableChanges.h"
 #include "TestNumber.h"
 #include "Text.h"
 #include "ui_UnitBKBM.h"
@@ -48,16 +49,21 @@ void TFormBKBM::BitBtn1Click() {
     if (caption != EmptyCaption && caption != FilledCaption)
         return;
     const QString database = StationFolder::registrationDb();
+    // The lists of make-up candidates show the rows as generated (or as
+    // kept before a failure).
+    const auto announce = [&] { TableChanges::announce(database, QStringLiteral("补考表")); };
     try {
         MakeupRegistration::generate(database, caption == FilledCaption);
     } catch (...) {
         try {
+            announce();
             showTableState();
         } catch (...) {
             // the first error is the one the user sees
         }
         throw;
     }
+    announce();
     showTableState();
 }
 

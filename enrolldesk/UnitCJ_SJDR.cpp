@@ -1,6 +1,7 @@
 #include "UnitCJ_SJDR.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "SafetyCopy.h"
 #include "ScoreFile.h"
 #include "StationFolder.h"
 #include "Text.h"
@@ -42,6 +43,7 @@ void TFormCJ_SJDR::Button2Click() {
         if (Dialogs::current().askYesNoCancel(QStringLiteral("成绩数据已存在，确定要清空数据库内容吗？"),
                                               QStringLiteral("确认信息")) != Dialogs::Answer::Yes)
             return;
+        SafetyCopy::before(database, SafetyCopy::Before::scoreClearing);
         ADOQuery1.close();
         ADOQuery1.setSql(QStringLiteral("delete from 成绩表"));
         ADOQuery1.execute();

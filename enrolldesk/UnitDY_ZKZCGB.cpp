@@ -1,11 +1,10 @@
 #include "UnitDY_ZKZCGB.h"
 #include "Database.h"
 #include "DbGrid.h"
-#include "DeskError.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
-#include "Jpeg.h"
 #include "PhotoCapture.h"
+#include "PhotoStore.h"
 #include "PrintJob.h"
 #include "Profile.h"
 #include "StationFolder.h"
@@ -14,6 +13,7 @@
 #include "Windows.h"
 #include "ui_UnitDY_ZKZCGB.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,13 +55,23 @@ QString TFormDY_ZKZCGB::listSql() const {
 }
 
 QString TFormDY_ZKZCGB::fallbackPdf() {
-    return StationFolder::programFolder() + QStringLiteral("打印/打印准考证存根表.pdf");
+    return PrintJob::timedPdfName(StationFolder::programFolder() + QStringLiteral("打印"), QStringLiteral("打印准考证存根表"),
+                                  QDateTime::currentDateTime());
 }
 
-StubSheet::Area TFormDY_ZKZCGB::area() {
+StubSheet::Heading TFormDY_ZKZCGB::area() {
     const Profile setup(StationFolder::setupIni());
-    return {setup.readString(QStringLiteral("PRINT"), QStringLiteral("AreaName"), QString()),
-            setup.readString(QStringLiteral("PRINT"), QStringLiteral("AreaCode"), QString())};
+    const QString section = QStringLiteral("PRINT");
+    StubSheet::Heading heading;
+    heading.areaName = setup.readString(section, QStringLiteral("AreaName"), QString());
+    heading.areaCode = setup.readString(section, QStringLiteral("AreaCode"), QString());
+    const QString province = Text::trimmed(setup.readString(section, QStringLiteral("Province"), QString()));
+    const QString session = Text::trimmed(setup.readString(section, QStringLiteral("Session"), QString()));
+    if (!province.isEmpty())
+        heading.province = province;
+    if (!session.isEmpty())
+        heading.session = session;
+    return heading;
 }
 
 void TFormDY_ZKZCGB::loadList() {
@@ -80,26 +90,24 @@ void TFormDY_ZKZCGB::Button1Click() {
     ui->Label3->setText(QStringLiteral("学生总数：%1").arg(ADOQueryKCBPB.recordCount()));
 }
 
-QImage TFormDY_ZKZCGB::photoOfCurrent() const {
+StubSheet::Portrait TFormDY_ZKZCGB::photoOfCurrent(QSize box) const {
     const Query& q = ADOQueryKCBPB;
     QByteArray jpeg;
     if (q.hasField(PhotoField))
         jpeg = q.bytes(PhotoField);
     const QString sub = q.text(SubNumberField);
     if (jpeg.isEmpty()) {
-        const QString path = PhotoCapture::photoPath(StationFolder::programFolder(), sub);
+        const QString path = PhotoStore::find(StationFolder::photoFolder(), sub);
         if (Text::trimmed(sub).isEmpty() || !QFileInfo(path).isFile())
             return {};
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            throw DeskError(QStringLiteral("照片文件无法读取：%1").arg(QDir::toNativeSeparators(path)));
+            return {StubSheet::Photo::Unreadable, QImage()};
         jpeg = file.readAll();
+        if (file.error() != QFileDevice::NoError || jpeg.isEmpty())
+            return {StubSheet::Photo::Unreadable, QImage()};
     }
-    try {
-        return Jpeg::decode(jpeg);
-    } catch (const DeskError& e) {
-        throw DeskError(QStringLiteral("%1的照片无法读取：%2").arg(sub, e.message()));
-    }
+    return StubSheet::portrait(jpeg, box);
 }
 
 void TFormDY_ZKZCGB::paint(PrintJob& job, const QVector<StubSheet::Element>& elements, const QImage& photo) {
@@ -139,42 +147,58 @@ void TFormDY_ZKZCGB::Button4Click() {
     // a print inside this one or reload the list under it.
     if (printing_)
         return;
+    // The offsets are checked before anything is printed: a wrong one
+    // starts no document (a blank sheet on a printer).
+    const int offsetX = int(Text::toInteger(ui->EditX->text()));
+    const int offsetY = int(Text::toInteger(ui->EditY->text()));
     setBusy(true);
     const auto idle = qScopeGuard([this] { setBusy(false); });
 
     ui->Image1->clear();
     loadList();
-    const StubSheet::Area header = area();
-    const QString fallback = fallbackPdf();
+    const StubSheet::Heading heading = area();
+    Query& q = ADOQueryKCBPB;
+    const int total = q.recordCount();
+    const int roomColumn = q.fieldIndex(QStringLiteral("考场序号"));
+    QStringList rooms;
+    rooms.reserve(total);
+    for (int row = 0; row < total; ++row)
+        rooms << (roomColumn < 0 ? QString() : Query::textOf(q.value(row, roomColumn)));
+    const QVector<StubSheet::Slot> seating = StubSheet::arrange(rooms);
 
-    PrintJob job({windowTitle(), fallback});
+    PrintJob job({windowTitle(), fallbackPdf()});
     MPrint::setFontName(job, StubSheet::SongTi);
-    const int total = ADOQueryKCBPB.recordCount();
+    QStringList unreadable;
     for (int n = 1; n <= total; ++n) {
         DataSource1->setCurrentRow(n - 1); // the grid shows the student being printed
-        ADOQueryKCBPB.setRecNo(n);
+        q.setRecNo(n);
         ui->Label3->setText(QStringLiteral("人数：%1/%2").arg(n).arg(total));
-        const int offsetX = int(Text::toInteger(ui->EditX->text()));
-        const int offsetY = int(Text::toInteger(ui->EditY->text()));
-        if (n > 1 && StubSheet::place(n, offsetX, offsetY).firstOnPage())
+        const StubSheet::Slot& slot = seating[n - 1];
+        if (n > 1 && slot.page != seating[n - 2].page)
             job.newPage();
 
-        const Query& q = ADOQueryKCBPB;
-        const QImage photo = photoOfCurrent();
+        const MPrint::PrinterUnits units = MPrint::unitsOf(job);
+        const StubSheet::Portrait photo = photoOfCurrent(StubSheet::photoBox(units));
         StubSheet::Student student;
-        student.recordNumber = n;
+        student.cell = slot.cell;
+        student.seat = slot.seat;
+        student.room = slot.room;
         student.idNumber = q.text(QStringLiteral("身份证号"));
         student.name = q.text(QStringLiteral("姓名"));
         student.subNumber = q.text(SubNumberField);
-        student.examRoom = q.text(QStringLiteral("考场序号"));
-        student.hasPhoto = !photo.isNull();
-        if (student.hasPhoto)
-            ui->Image1->setPixmap(QPixmap::fromImage(photo));
-        paint(job, StubSheet::cell(student, header, offsetX, offsetY, MPrint::unitsOf(job)), photo);
+        student.photo = photo.state;
+        if (photo.state == StubSheet::Photo::Printed)
+            ui->Image1->setPixmap(QPixmap::fromImage(photo.image));
+        else if (photo.state == StubSheet::Photo::Unreadable)
+            unreadable << Text::trimmed(student.subNumber) + QLatin1Char(' ') + Text::trimmed(student.name);
+        paint(job, StubSheet::cell(student, heading, offsetX, offsetY, units), photo.image);
         Windows::processPendingMessages();
     }
     job.end();
-    if (!job.pdfFile().isEmpty() && job.pdfFile() == fallback)
+    if (job.wentToFallback())
         Dialogs::current().message(
             QStringLiteral("没有安装打印机，存根表已存为文件：%1").arg(QDir::toNativeSeparators(job.pdfFile())));
+    if (!unreadable.isEmpty())
+        Dialogs::current().messageBox(StubSheet::unreadablePhotosMessage(unreadable), Dialogs::programCaption(),
+                                      Dialogs::Icon::Warning);
 }

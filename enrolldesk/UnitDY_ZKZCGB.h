@@ -15,8 +15,10 @@ class TFormDY_ZKZCGB;
 
 // Prints the exam-room stub sheets of all students or of one class: a cell
 // per student with the photograph, seat number, ID card number, name and
-// sub-number, 24 cells to a page. The print goes to the default printer, or
-// to a PDF file when none is installed.
+// sub-number, at most 24 cells to a page and every exam room on pages of its
+// own (StubSheet). The print goes to the default printer, or to a new PDF
+// file when none is installed. A photograph that cannot be read prints as
+// "照片无法读取" and is named in a box after the print.
 class TFormDY_ZKZCGB : public DeskDialog {
     Q_OBJECT
 public:
@@ -31,20 +33,22 @@ public:
     // a whole number.
     QString listSql() const;
 
-    // Where the print goes when no printer is installed.
+    // Where the print goes when no printer is installed: a file of its own
+    // under 打印/, named after the window and the time.
     static QString fallbackPdf();
 
-    // The area name and code of the header, from setup.ini ([PRINT] AreaName,
-    // AreaCode); empty when absent.
-    static StubSheet::Area area();
+    // What the title and header name, from setup.ini ([PRINT] AreaName,
+    // AreaCode, empty when absent; Province, Session, the delivered title's
+    // when absent or empty).
+    static StubSheet::Heading area();
 
     Query ADOQueryKCBPB; // the student list
 
 private:
     void loadList();
-    // The photograph of the current list row: 电子照片 when it holds one,
-    // else the student's file in the photo store; null when there is none.
-    QImage photoOfCurrent() const;
+    // The photograph of the current list row for a box of `box` pixels:
+    // 电子照片 when it holds one, else the student's file in the photo store.
+    StubSheet::Portrait photoOfCurrent(QSize box) const;
     void paint(PrintJob& job, const QVector<StubSheet::Element>& elements, const QImage& photo);
     void setBusy(bool busy);
 

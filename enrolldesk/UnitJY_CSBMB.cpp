@@ -3,7 +3,7 @@
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
-#include "PhotoCapture.h"
+#include "PhotoStore.h"
 #include "RegistrationChecks.h"
 #include "StationFolder.h"
 #include "TestNumber.h"
@@ -12,7 +12,6 @@
 #include "ui_UnitJY_CSBMB.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QPixmap>
 #include <QTextBlock>
 
@@ -100,8 +99,8 @@ void TFormJY_CSBMB::ShowRow(int row) {
 
 void TFormJY_CSBMB::ShowPhoto(const QString& subNumber) {
     QPixmap photo;
-    const QString path = PhotoCapture::photoPath(StationFolder::programFolder(), subNumber);
-    if (!subNumber.isEmpty() && QFileInfo::exists(path) && photo.load(path)) {
+    const QString path = PhotoStore::find(StationFolder::photoFolder(), subNumber);
+    if (!path.isEmpty() && photo.load(path)) {
         ui->Label5->hide();
         ui->Image1->setPixmap(photo.scaled(ui->Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     } else {

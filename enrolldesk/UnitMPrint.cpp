@@ -1,4 +1,5 @@
 #include "UnitMPrint.h"
+#include "PrintFonts.h"
 #include "PrintJob.h"
 
 #include <QFontMetrics>
@@ -26,8 +27,12 @@ QPoint textPoint(double x, double y, const PrinterUnits& units) {
 QPoint boxPoint(double x, double y, const PrinterUnits& units) { return textPoint(x, y, units); }
 
 void drawTextAt(QPainter& painter, QPoint topLeft, const QString& text) {
-    const QFontMetrics metrics(painter.font(), painter.device());
-    painter.drawText(QPoint(topLeft.x(), topLeft.y() + metrics.ascent()), text);
+    const QString name = painter.font().families().value(0);
+    const QFontMetrics metrics(PrintFonts::font(name, painter.font().pointSizeF()), painter.device());
+    // Never past the right edge of what the printer can print.
+    const int room = painter.device()->width() - topLeft.x();
+    PrintFonts::drawText(painter, QPointF(topLeft.x(), topLeft.y() + metrics.ascent()), text, name,
+                         room > 0 ? room : 0);
 }
 
 void PrintTextMM(PrintJob& job, const QString& text, int size, double x, double y) {

@@ -36,7 +36,10 @@ QPoint textPoint(double x, double y, const PrinterUnits& units);
 // A box at (x, y) millimetres on the paper, by the same rule as texts.
 QPoint boxPoint(double x, double y, const PrinterUnits& units);
 
-// Draws `text` with its top-left corner at `topLeft` in the painter's font.
+// Draws `text` with its top-left corner at `topLeft` in the painter's font
+// name and size, each character in a print family that draws it
+// (PrintFonts). A text that would run past the right edge of the printable
+// area is drawn condensed across to end there.
 void drawTextAt(QPainter& painter, QPoint topLeft, const QString& text);
 
 // Sets the font size (points) of the job's painter, keeping the font name the

@@ -2,6 +2,7 @@
 #include "DeskError.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "PhotoStore.h"
 #include "RegistrationExport.h"
 #include "StationFolder.h"
 #include "Text.h"
@@ -21,6 +22,26 @@ const QString photoBusyCaption = QStringLiteral("相片正在导出中，请稍�
 
 // At most this many names of photos that were not copied are listed.
 constexpr int listedFailures = 20;
+// Nothing that failed is reported as exported: the names, and why. One
+// reason for all (the same but for the file it names) is said once.
+QString failureReport(const PhotoStore::CopyResult& result) {
+    QStringList lines;
+    lines << QStringLiteral("下列%1个相片文件没有导出（已导出%2个）：").arg(result.failed.size()).arg(result.copied);
+    auto kind = [](const PhotoStore::Failure& f) { return QString(f.reason).replace(f.name, QStringLiteral("*")); };
+    bool oneReason = true;
+    for (const PhotoStore::Failure& f : result.failed)
+        oneReason = oneReason && kind(f) == kind(result.failed.first());
+    for (int i = 0; i < result.failed.size() && i < listedFailures; ++i) {
+        const PhotoStore::Failure& f = result.failed[i];
+        lines << (oneReason ? f.name : QStringLiteral("%1：%2").arg(f.name, f.reason));
+    }
+    if (result.failed.size() > listedFailures)
+        lines << QStringLiteral("……等共%1个").arg(result.failed.size());
+    if (oneReason)
+        lines << QStringLiteral("原因：%1").arg(result.failed.first().reason);
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 class TFormSJDC::Busy {
@@ -93,10 +114,10 @@ void TFormSJDC::Button1Click() {
 
 void TFormSJDC::Button2Click() {
     const QString store = StationFolder::photoFolder();
-    const QStringList photos = RegistrationExport::photosIn(store);
+    const QVector<PhotoStore::Entry> photos = PhotoStore::list(store);
     if (photos.isEmpty())
         return;
-    const QString chosen = Dialogs::current().saveFile(QStringLiteral("*.jpg|*.jpg"), QString(), photos.first());
+    const QString chosen = Dialogs::current().saveFile(QStringLiteral("*.jpg|*.jpg"), QString(), photos.first().name);
     if (chosen.isEmpty())
         return; // cancelled: nothing is copied
     const QString folder = QFileInfo(chosen).absolutePath();
@@ -105,28 +126,19 @@ void TFormSJDC::Button2Click() {
 
     const QString county = Text::trimmed(ui->Edit1->text());
     const QString school = Text::trimmed(ui->Edit2->text());
-    QStringList selected;
-    for (const QString& name : photos)
-        if (RegistrationExport::photoInScope(name, county, school))
-            selected << name;
+    QVector<PhotoStore::Entry> selected;
+    for (const PhotoStore::Entry& photo : photos)
+        if (RegistrationExport::photoInScope(photo.stem, county, school))
+            selected << photo;
 
     const Busy busy(ui, ui->Button2, photoBusyCaption);
     showProgress(QStringLiteral("相片共%1个，已导出0个！").arg(selected.size()));
-    const RegistrationExport::PhotoResult result =
-        RegistrationExport::copyPhotos(selected, store, folder, [&](int done, int total) {
-            showProgress(QStringLiteral("相片共%1个，已导出%2个！").arg(total).arg(done));
-        });
+    const PhotoStore::CopyResult result = PhotoStore::exportTo(selected, store, folder, [&](int done, int total) {
+        showProgress(QStringLiteral("相片共%1个，已导出%2个！").arg(total).arg(done));
+    });
     if (result.failed.isEmpty()) {
         Dialogs::current().message(QStringLiteral("相片导出成功！"));
         return;
     }
-    // Nothing that failed is reported as exported.
-    QStringList lines;
-    lines << QStringLiteral("下列%1个相片文件没有导出（已导出%2个）：").arg(result.failed.size()).arg(result.copied);
-    for (int i = 0; i < result.failed.size() && i < listedFailures; ++i)
-        lines << result.failed[i].name;
-    if (result.failed.size() > listedFailures)
-        lines << QStringLiteral("……等共%1个").arg(result.failed.size());
-    lines << QStringLiteral("原因：%1").arg(result.failed.first().reason);
-    Dialogs::current().messageBox(lines.join(QLatin1Char('\n')), Dialogs::programCaption(), Dialogs::Icon::Warning);
+    Dialogs::current().messageBox(failureReport(result), Dialogs::programCaption(), Dialogs::Icon::Warning);
 }

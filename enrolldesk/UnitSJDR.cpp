@@ -1,7 +1,9 @@
 #include "UnitSJDR.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "PhotoStore.h"
 #include "RegistrationImport.h"
+#include "SheetReader.h"
 #include "StationFolder.h"
 #include "Text.h"
 #include "Windows.h"
@@ -50,7 +52,7 @@ void TFormSJDR::Button1Click() {
     const QString kind = ui->ComboBox1->currentText();
     QString filter;
     if (kind == workbookKind)
-        filter = QStringLiteral("*.xls|*.xls");
+        filter = SheetReader::chooserFilter();
     else if (kind == dbaseKind)
         filter = QStringLiteral("*.dbf|*.dbf");
     else if (kind == accessKind)
@@ -81,20 +83,25 @@ void TFormSJDR::Button2Click() {
     if (importing_)
         return;
     importing_ = true;
-    const QList<QPushButton*> buttons{ui->Button1, ui->Button2, ui->Button3, ui->Button4};
-    for (QPushButton* b : buttons)
-        b->setEnabled(false);
+    // What is imported is decided by the click: the choices stay as they are
+    // while the window repaints during the import.
+    const bool data = ui->RadioButton1->isChecked();
+    const bool photos = ui->RadioButton2->isChecked();
+    const QList<QWidget*> controls{ui->Button1,      ui->Button2,      ui->Button3,   ui->Button4, ui->RadioButton1,
+                                   ui->RadioButton2, ui->ComboBox1,    ui->Edit1,     ui->Edit2};
+    for (QWidget* c : controls)
+        c->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto done = qScopeGuard([&] {
         QApplication::restoreOverrideCursor();
-        for (QPushButton* b : buttons)
-            b->setEnabled(true);
+        for (QWidget* c : controls)
+            c->setEnabled(true);
         importing_ = false;
     });
     ui->Memo1->clear();
-    if (ui->RadioButton1->isChecked())
+    if (data)
         importData();
-    if (ui->RadioButton2->isChecked())
+    if (photos)
         importPhotos();
 }
 
@@ -144,10 +151,11 @@ void TFormSJDR::importPhotos() {
     if (!source.endsWith(QLatin1Char('/')))
         source += QLatin1Char('/');
     addLine(QStringLiteral("正在导入照片..."));
-    RegistrationImport::Listener listener;
-    listener.message = [this](const QString& line) { addLine(line); };
-    listener.between = [] { Windows::processPendingMessages(); };
-    const int copied = RegistrationImport::importPhotos(source, StationFolder::photoFolder(), listener);
-    addLine(QStringLiteral("共导入%1张照片。").arg(copied));
+    const PhotoStore::CopyResult result = PhotoStore::importFolder(
+        source, StationFolder::photoFolder(), [](int, int) { Windows::processPendingMessages(); });
+    // Every file that was not imported is named, with the reason.
+    for (const PhotoStore::Failure& failure : result.failed)
+        addLine(QStringLiteral("照片“%1”导入失败：%2").arg(failure.name, failure.reason));
+    addLine(QStringLiteral("共导入%1张照片。").arg(result.copied));
     addLine(QStringLiteral("所有照片导入完毕！"));
 }

@@ -3,7 +3,9 @@
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "SafetyCopy.h"
 #include "StationFolder.h"
+#include "TableChanges.h"
 #include "TestNumber.h"
 #include "Text.h"
 #include "Unitdata.h"
@@ -15,6 +17,7 @@
 namespace {
 
 const QString Id = QStringLiteral("学业水平测试号");
+const QString RowKey = QStringLiteral("序号");
 
 QString notFound(const QString& testNumber) {
     return QStringLiteral("没有找到学业水平测试号为") + testNumber + QStringLiteral("的记录！");
@@ -45,7 +48,7 @@ TFormSJXG::~TFormSJXG() {
 
 void TFormSJXG::setData(TData* data) {
     data_ = data;
-    DataSource1 = new DataSource(&data->QR1, QStringLiteral("学生表"), QStringLiteral("序号"), this);
+    DataSource1 = new DataSource(&data->QR1, QStringLiteral("学生表"), RowKey, this);
     ui->Grid->setDataSource(DataSource1);
     ui->DBNavigator1->setDataSource(DataSource1);
 }
@@ -107,6 +110,7 @@ void TFormSJXG::ShowCurrent() {
     ui->Edit4->setText(field(QStringLiteral("姓名")));
     ui->Edit5->setText(field(QStringLiteral("身份证号")));
     ui->Edit6->setText(field(QStringLiteral("籍贯")));
+    shownKey_ = currentKey();
 }
 
 void TFormSJXG::GridCellClick(int row) {
@@ -117,6 +121,17 @@ void TFormSJXG::GridCellClick(int row) {
 }
 
 // --- unlock, save, delete
+
+// The 序号 of the list's current row; null when the list shows no row of
+// 学生表 (none listed, or the photo window's list in QR1).
+QVariant TFormSJXG::currentKey() const {
+    const Query* q = list();
+    const int row = DataSource1 ? DataSource1->currentRow() : -1;
+    if (!q || !q->isOpen() || row < 0 || row >= q->recordCount() || !q->hasField(RowKey))
+        return QVariant();
+    const QVariant key = q->value(row, q->fieldIndex(RowKey));
+    return Query::isNumber(key) ? key : QVariant();
+}
 
 void TFormSJXG::Button2Click() {
     const QCheckBox* boxes[] = {ui->CheckBox1, ui->CheckBox2, ui->CheckBox3, ui->CheckBox4};
@@ -156,36 +171,65 @@ void TFormSJXG::Button3Click() {
         Dialogs::current().message(QStringLiteral("请选择修改内容！"));
         return;
     }
+    // The row whose values the fields show is written, and only it, even
+    // when another student shares its test number.
+    const QString previous = Text::trimmed(previous_);
+    const QVariant key = shownKey_;
+    if (key.isNull()) {
+        Dialogs::current().message(notFound(previous));
+        return;
+    }
     sql.chop(1);
-    const QString key = Text::trimmed(previous_);
-    sql += QStringLiteral(" where %1=%2").arg(Id, sqlQuote(key, Id));
+    SafetyCopy::before(StationFolder::registrationDb(), SafetyCopy::Before::recordChange);
+    sql += QStringLiteral(" where %1=%2").arg(RowKey, QString::number(key.toLongLong()));
     ADOQuery1.close();
     ADOQuery1.setDatabasePath(StationFolder::registrationDb());
     ADOQuery1.setSql(sql);
     if (ADOQuery1.execute() == 0) {
         // Nothing written: the fields stay as they are, to be saved again.
-        Dialogs::current().message(notFound(key));
+        Dialogs::current().message(notFound(previous));
         return;
     }
+    TableChanges::announce(StationFolder::registrationDb(), QStringLiteral("学生表"), DataSource1);
     for (QLineEdit* field : {ui->Edit3, ui->Edit4, ui->Edit5, ui->Edit6})
         field->setEnabled(false);
     previous_.clear();
-    Dialogs::current().message(QStringLiteral("更改成功！"));
     ui->Button3->setEnabled(false);
-    // The list is read again; the fields keep the values just saved.
+    // The list is read again before the message, and stays on the student
+    // just saved, whose values the fields keep.
     ListSchool();
+    const Query& q = *list();
+    const int column = q.fieldIndex(RowKey);
+    for (int row = 0; row < q.recordCount(); ++row) {
+        if (q.value(row, column) == key) {
+            DataSource1->setCurrentRow(row);
+            break;
+        }
+    }
     ui->Grid->viewport()->update();
+    Dialogs::current().message(QStringLiteral("更改成功！"));
 }
 
 void TFormSJXG::Button5Click() {
-    const QString key = Text::trimmed(ui->Edit3->text());
-    ADOQuery1.close();
-    ADOQuery1.setDatabasePath(StationFolder::registrationDb());
-    ADOQuery1.setSql(QStringLiteral("delete from 学生表 where %1=%2").arg(Id, sqlQuote(key, Id)));
-    if (ADOQuery1.execute() == 0)
-        Dialogs::current().message(notFound(key));
-    else
-        Dialogs::current().message(QStringLiteral("删除一条信息成功！"));
+    // The row whose values the fields show goes, not every row with its
+    // test number.
+    const QVariant key = shownKey_;
+    int deleted = 0;
+    if (!key.isNull()) {
+        SafetyCopy::before(StationFolder::registrationDb(), SafetyCopy::Before::recordDelete);
+        ADOQuery1.close();
+        ADOQuery1.setDatabasePath(StationFolder::registrationDb());
+        ADOQuery1.setSql(QStringLiteral("delete from 学生表 where %1=%2").arg(RowKey, QString::number(key.toLongLong())));
+        deleted = ADOQuery1.execute();
+    }
+    if (deleted == 0) {
+        Dialogs::current().message(notFound(Text::trimmed(ui->Edit3->text())));
+        return;
+    }
+    // Other lists drop the row; this one keeps showing it until the school
+    // is listed again, so a second click cannot take the next student.
+    TableChanges::announce(StationFolder::registrationDb(), QStringLiteral("学生表"), DataSource1);
+    Dialogs::current().message(QStringLiteral("删除一条信息成功！"));
 }
 
 void TFormSJXG::Button4Click() { close(); }

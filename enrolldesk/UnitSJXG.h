@@ -3,6 +3,8 @@
 #include "DeskDialog.h"
 #include "Query.h"
 
+#include <QVariant>
+
 class DataSource;
 class TData;
 
@@ -47,6 +49,7 @@ private:
     Query* list() const;
     void ListSchool();
     void ShowCurrent();
+    QVariant currentKey() const;
     void LockFields();
     // The arrow keys walk the list; true when `key` is one of them, which
     // then reaches no control.
@@ -56,4 +59,5 @@ private:
     TData* data_ = nullptr;
     DataSource* DataSource1 = nullptr;
     QString previous_;
+    QVariant shownKey_; // the 序号 of the row the fields were filled from
 };

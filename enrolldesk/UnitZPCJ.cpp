@@ -3,6 +3,7 @@
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "PhotoStore.h"
 #include "StationFolder.h"
 #include "TestNumber.h"
 #include "Text.h"
@@ -14,8 +15,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -25,18 +24,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace {
 
 const QString NoList = QStringLiteral("没有选择学校学生信息！");
 const QString SubNumberField = QStringLiteral("学业水平测试副号");
 const QString NameField = QStringLiteral("姓名");
-
-// "%Ns" on the local encoding: right-aligned in `width` bytes, never cut.
-QString rightAligned(const QString& text, int width) {
-    const int bytes = Gb18030::byteLength(text);
-    return bytes >= width ? text : QString(width - bytes, QLatin1Char(' ')) + text;
-}
 
 } // namespace
 
@@ -105,6 +99,7 @@ void TFormZPCJ::buildControls() {
     connectHandler(ChClose, &QPushButton::clicked, this, &TFormZPCJ::ChCloseClick);
     connectHandler(Setup, &QPushButton::clicked, this, &TFormZPCJ::SetupClick);
     connectHandler(cbsb, &QComboBox::activated, this, &TFormZPCJ::cbsbSelect);
+    connect(cbsb, &QComboBox::currentIndexChanged, this, &TFormZPCJ::deviceChanged);
     connectHandler(Button2, &QPushButton::clicked, this, &TFormZPCJ::Button2Click);
     connectHandler(Button3, &QPushButton::clicked, this, &TFormZPCJ::Button3Click);
     connectHandler(Button4, &QPushButton::clicked, this, &TFormZPCJ::Button4Click);
@@ -112,6 +107,9 @@ void TFormZPCJ::buildControls() {
     connectHandler(VideoWin, &VideoWindow::mousePressed, this, &TFormZPCJ::VideoWindowMouseDown);
     connectHandler(VideoWin, &VideoWindow::mouseMoved, this, &TFormZPCJ::VideoWindowMouseMove);
     connectHandler(VideoWin, &VideoWindow::mouseReleased, this, &TFormZPCJ::VideoWindowMouseUp);
+    connectHandler(&camera_, &FrameSource::formatNotice, this, &TFormZPCJ::tellCamera);
+    connectHandler(&camera_, &FrameSource::errorOccurred, this,
+                   [](TFormZPCJ* w, const QString& text) { w->tellCamera(QStringLiteral("视频设备出错：") + text); });
 }
 
 void TFormZPCJ::setData(TData* data) {
@@ -209,14 +207,25 @@ void TFormZPCJ::loadList(const QString& cls) {
     if (!list())
         return;
     Query& q = *list();
-    q.close();
-    q.setDatabasePath(StationFolder::registrationDb());
-    q.setSql(listSql(RadioButton2->isChecked(), Edit1->text(), Edit2->text(), cls));
-    q.open();
-    Label8->setText(QStringLiteral("学生总数：") + QString::number(q.recordCount()));
-    if (DataSource1)
-        DataSource1->first();
-    q.first();
+    try {
+        q.close();
+        q.setDatabasePath(StationFolder::registrationDb());
+        q.setSql(listSql(RadioButton2->isChecked(), Edit1->text(), Edit2->text(), cls));
+        q.open();
+        if (DataSource1)
+            DataSource1->first();
+        q.first();
+    } catch (...) {
+        // A list that failed shows no student: a capture then cannot go to
+        // a student of the list shown before.
+        ShowListStudent();
+        throw;
+    }
+    ShowListStudent();
+}
+
+void TFormZPCJ::ShowListStudent() {
+    Label8->setText(QStringLiteral("学生总数：") + QString::number(listOpen() ? list()->recordCount() : 0));
     ShowCurrentSubNumber();
     ShowPhoto(PhotoPath());
     ShowStudentCaption();
@@ -249,17 +258,24 @@ void TFormZPCJ::PriorStudent() {
         list()->prior();
 }
 
+bool TFormZPCJ::hasCurrentStudent() const {
+    const Query* q = list();
+    return q && q->isOpen() && !q->isEmpty() && q->hasField(SubNumberField) && q->hasField(NameField);
+}
+
+// The box and the caption follow the list's current row; with no row (an
+// empty or failed list) they are empty, so Tab asks for a sub-number.
 void TFormZPCJ::ShowStudentCaption() {
-    if (!listOpen() || list()->isEmpty())
+    if (!hasCurrentStudent()) {
+        Label6->clear();
         return;
+    }
     Label6->setText(QStringLiteral("姓名：%1  学业水平测试副号：%2")
                         .arg(list()->text(NameField), list()->text(SubNumberField)));
 }
 
 void TFormZPCJ::ShowCurrentSubNumber() {
-    if (!listOpen() || list()->isEmpty())
-        return;
-    Edit3->setText(list()->text(SubNumberField));
+    Edit3->setText(hasCurrentStudent() ? list()->text(SubNumberField) : QString());
 }
 
 void TFormZPCJ::NextXSClick() {
@@ -304,11 +320,11 @@ void TFormZPCJ::Edit3Return() {
 
 // --- photos
 
-QString TFormZPCJ::PhotoPath() const { return PhotoCapture::photoPath(AppDir, Edit3->text()); }
+QString TFormZPCJ::PhotoPath() const { return PhotoStore::find(PhotoStore::folderOf(AppDir), Edit3->text()); }
 
 void TFormZPCJ::ShowPhoto(const QString& path) {
     QPixmap photo;
-    if (QFileInfo::exists(path) && photo.load(path)) {
+    if (!path.isEmpty() && photo.load(path)) {
         Label5->hide();
         Image1->setPixmap(photo);
     } else {
@@ -342,56 +358,22 @@ void TFormZPCJ::SetupClick() {
 
 // --- the missing-photo check
 
-QString TFormZPCJ::reportLine(const QString& subNumber, const QString& name) {
-    return rightAligned(subNumber, 20) + rightAligned(name, 8);
-}
-
 void TFormZPCJ::CheckClick() {
     if (!listOpen())
         return;
+    // The rows are read where they lie: the list stays on the student the
+    // user was on, whom the box and the caption still show.
     const Query& q = *list();
     const int subColumn = q.fieldIndex(SubNumberField);
     const int nameColumn = q.fieldIndex(NameField);
-    QStringList lines{reportLine(SubNumberField, NameField)};
-    QSet<QString> listed;
-    int missing = 0;
-    for (int row = 0; row < q.recordCount(); ++row) {
-        const QString sub = Text::trimmed(Query::textOf(q.value(row, subColumn)));
-        listed.insert(sub);
-        if (!QFileInfo::exists(AppDir + QStringLiteral("photo/") + sub + QStringLiteral(".jpg"))) {
-            ++missing;
-            lines << reportLine(sub, Query::textOf(q.value(row, nameColumn)));
-        }
-    }
-    lines << QString()
-          << QStringLiteral("共有学生：%1,未照相人数为：%2").arg(q.recordCount()).arg(missing);
-
-    // Photos of the list's school that belong to no student of the school
-    // (a list of one class still counts the school's other classes).
-    const QString school = Text::trimmed(Edit1->text()) + Text::trimmed(Edit2->text());
-    Query whole;
-    whole.setDatabasePath(q.databasePath());
-    whole.setSql(listSql(RadioButton2->isChecked(), Edit1->text(), Edit2->text()));
-    whole.open();
-    const int column = whole.fieldIndex(SubNumberField);
-    for (int row = 0; row < whole.recordCount(); ++row)
-        listed.insert(Text::trimmed(Query::textOf(whole.value(row, column))));
-    QStringList strays;
-    const QStringList files = QDir(AppDir + QStringLiteral("photo")).entryList(QDir::Files, QDir::Name);
-    for (const QString& file : files) {
-        if (!file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive))
-            continue;
-        const QString sub = file.left(file.size() - 4);
-        if (sub.mid(2, 8).compare(school, Qt::CaseInsensitive) == 0 && !listed.contains(sub))
-            strays << file;
-    }
-    if (!strays.isEmpty()) {
-        lines << QString() << QStringLiteral("不属于本名单学生的相片：");
-        lines << strays;
-    }
+    QVector<PhotoStore::ListedStudent> students;
+    students.reserve(q.recordCount());
+    for (int row = 0; row < q.recordCount(); ++row)
+        students.append({Text::trimmed(Query::textOf(q.value(row, subColumn))), Query::textOf(q.value(row, nameColumn))});
+    const QString unit = Text::trimmed(Edit1->text()) + Text::trimmed(Edit2->text());
+    const QStringList lines =
+        PhotoStore::missingPhotoReport(students, PhotoStore::folderOf(AppDir), q.databasePath(), unit);
     Memo1->setPlainText(lines.join(QLatin1Char('\n')));
-    if (DataSource1 && q.recordCount() > 0)
-        DataSource1->last();
     Panel12->show();
     Panel12->raise();
 }
@@ -407,7 +389,21 @@ PhotoCapture::FrameRect TFormZPCJ::framingRect() const {
     return PhotoCapture::framingRect(frameCentre(), QSize(PhotoWidth, PhotoHeight));
 }
 
+// A device that becomes the chosen one starts as well, however it was
+// chosen (the list's own filling excepted). A pick by the user reports
+// itself as activated right after the change: the start waits for the events
+// of the moment to pass and is left out when a device was started meanwhile.
+void TFormZPCJ::deviceChanged(int position) {
+    const quint64 starts = starts_;
+    QTimer::singleShot(0, this, [this, position, starts] {
+        if (starts == starts_ && position >= 0 && position == cbsb->currentIndex() && isVisible())
+            ErrorBoundary::run([&] { cbsbSelect(position); });
+    });
+}
+
 void TFormZPCJ::cbsbSelect(int position) {
+    ++starts_;
+    cameraTold_.clear();
     camera_.stop();
     if (!camera_.start(position))
         return;
@@ -456,12 +452,22 @@ void TFormZPCJ::VideoWindowMouseMove(const QPoint& position) {
 
 void TFormZPCJ::TakePhoto() {
     const QImage frame = camera_.isActive() ? camera_.latestFrame() : QImage();
-    const PhotoCapture::Outcome outcome =
-        PhotoCapture::grabPhoto(frame, framingRect(), QSize(PhotoWidth, PhotoHeight), Edit3->text(), AppDir);
-    if (outcome == PhotoCapture::Outcome::Saved)
-        ShowPhoto(PhotoPath());
-    else
-        Dialogs::current().message(PhotoCapture::messageFor(outcome));
+    const PhotoCapture::Shot shot =
+        PhotoCapture::capture(frame, framingRect(), QSize(PhotoWidth, PhotoHeight), Edit3->text(), AppDir);
+    if (shot.outcome != PhotoCapture::Outcome::Captured) {
+        Dialogs::current().message(PhotoCapture::messageFor(shot.outcome));
+        return;
+    }
+    PhotoStore::save(PhotoStore::folderOf(AppDir), Edit3->text(), shot.jpeg);
+    ShowPhoto(PhotoPath());
+}
+
+// What the camera reports reaches the user once for each start of a device.
+void TFormZPCJ::tellCamera(const QString& text) {
+    if (text.isEmpty() || cameraTold_.contains(text))
+        return;
+    cameraTold_.insert(text);
+    Dialogs::current().messageBox(text, Dialogs::programCaption(), Dialogs::Icon::Warning);
 }
 
 void TFormZPCJ::StopCamera() {

@@ -7,6 +7,7 @@
 #include "UnitZPSZ.h"
 
 #include <QPoint>
+#include <QSet>
 #include <QString>
 
 class QComboBox;
@@ -44,9 +45,6 @@ public:
     // The SQL of a student list of a county and school, from 学生表 or, for
     // make-up candidates, 补考表; with a class when `cls` is not empty.
     static QString listSql(bool makeUp, const QString& county, const QString& school, const QString& cls = QString());
-    // One line of the missing-photo report: both texts right-aligned in 20
-    // and 8 bytes of the local encoding (longer texts are kept whole).
-    static QString reportLine(const QString& subNumber, const QString& name);
 
     // PhotoSizeTarget
     QString appDir() const override { return AppDir; }
@@ -108,7 +106,13 @@ private:
     void PriorStudent();
     void ShowStudentCaption();
     void ShowCurrentSubNumber();
+    bool hasCurrentStudent() const;
+    // Label8, the box, the photo and the caption after a list was loaded
+    // (or failed to load).
+    void ShowListStudent();
     void afterCapture();
+    void tellCamera(const QString& text);
+    void deviceChanged(int position);
     // The keyboard shortcuts. `consumed` is set before the action runs, so
     // a key whose action fails is still kept from the controls.
     void AppMessage(int key, bool& consumed);
@@ -122,6 +126,8 @@ private:
     int FrameCenterY = 0;
     bool Dragging = false;
     bool shortcutsInstalled_ = false;
+    QSet<QString> cameraTold_; // what the camera said since its last start
+    quint64 starts_ = 0;       // devices started so far
 
     QRadioButton* RadioButton1;
     QRadioButton* RadioButton2;

@@ -3,8 +3,10 @@
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "Profile.h"
+#include "SafetyCopy.h"
 #include "Station.h"
 #include "StationFolder.h"
+#include "StationLock.h"
 #include "UnitBKBM.h"
 #include "UnitBKJKB.h"
 #include "UnitCJ_BMK.h"
@@ -15,6 +17,7 @@
 #include "UnitSC_JKB.h"
 #include "UnitSJDC.h"
 #include "UnitSJDR.h"
+#include "UnitSJHF.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
 #include "UnitZPCJ.h"
@@ -51,6 +54,7 @@ TFormMain::TFormMain(EnrollStation& station) : station_(station) {
     N14 = addItem(N13, QStringLiteral("N14"), QStringLiteral("读卡器配置"), &TFormMain::N14Click);
     N6 = addItem(N13, QStringLiteral("N6"), QStringLiteral("清空数据库"), &TFormMain::N6Click);
     N6->setCheckable(true); // toggles its check mark at each click
+    NSJHF = addItem(N13, QStringLiteral("NSJHF"), QStringLiteral("数据恢复"), &TFormMain::NSJHFClick);
 
     N23 = entry(QStringLiteral("N23"), QStringLiteral("数据导入"));
     N24 = addItem(N23, QStringLiteral("N24"), QStringLiteral("应届成绩数据导入"), &TFormMain::N24Click);
@@ -126,12 +130,15 @@ void TFormMain::NBKJKBClick() { open(station_.FormBKJKB, 80, 100); }
 void TFormMain::N25Click() { open(station_.FormSJDR, 80, 100); }
 void TFormMain::N24Click() { open(station_.FormCJ_SJDR, 80, 100); }
 void TFormMain::N12Click() { open(station_.FormSJDC, 80, 100); }
+void TFormMain::NSJHFClick() { open(station_.FormSJHF, 80, 100); }
 
 void TFormMain::N6Click() {
     const QString database = StationFolder::registrationDb();
     if (Dialogs::current().askYesNoCancel(QStringLiteral("确实要清空数据库内容吗？"), QStringLiteral("确认信息")) !=
         Dialogs::Answer::Yes)
         return;
+    StationLock::refuseIfOpenElsewhere(database, QStringLiteral("清空数据库"));
+    SafetyCopy::before(database, SafetyCopy::Before::clearing);
     ADOQuery1.close();
     ADOQuery1.setDatabasePath(database);
     ADOQuery1.setSql(QStringLiteral("delete from 学生表"));
@@ -144,6 +151,14 @@ void TFormMain::N6Click() {
 }
 
 void TFormMain::N15Click() {
+    const QString database = StationFolder::registrationDb();
+    StationLock::refuseIfOpenElsewhere(database, QStringLiteral("数据库压缩"));
+    try {
+        if (QFileInfo(database).isFile())
+            SafetyCopy::before(database, SafetyCopy::Before::compaction);
+    } catch (const SafetyCopy::DamagedFile&) {
+        // Compaction never writes a damaged file; it keeps it aside itself.
+    }
     const Compaction::Summary summary = Compaction::compactFolder(
         StationFolder::dataFolder(), QDir::currentPath(), [](const Compaction::FileResult& file) {
             if (!file.restoredFrom.isEmpty()) {

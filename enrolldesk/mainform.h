@@ -47,6 +47,9 @@ public:
     void NCJ_BMKClick();
     void NBKJKBClick();
 
+    QAction* NSJHF = nullptr; // 数据恢复: the safety copies
+    void NSJHFClick();
+
     Query ADOQuery1; // the clear command's statements
 
 private:

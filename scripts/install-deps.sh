@@ -27,6 +27,8 @@ build_packages=(
     libqt6sql6-sqlite
     libshp-dev
     libsqlite3-dev
+    libxml2-dev
+    libxlsxwriter-dev
     mdbtools-dev
     ninja-build
     pkgconf
@@ -52,13 +54,15 @@ package_packages=(
 )
 # The test command: chattr (immutable files), sqlite3 and xwininfo (the
 # package test), node for the independent workbook reader, clang with its
-# libFuzzer runtime for the fuzz targets.
+# libFuzzer runtime for the fuzz targets, pdftotext for the text of printed
+# PDF files.
 test_packages=(
     clang
     e2fsprogs
     libclang-rt-dev
     nodejs
     npm
+    poppler-utils
     sqlite3
     x11-utils
 )

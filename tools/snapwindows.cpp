@@ -5,7 +5,7 @@
 //
 // Run it under xvfb-run (or any display). It writes main.png, entry.png,
 // sequence.png, reader.png, photo.png, export.png, validation.png,
-// correction.png, import.png and the summaries.
+// correction.png, import.png, import-chooser.png, restore.png and the summaries.
 // The station folder gets demo data: use a scratch copy, not a station in use.
 #include "Database.h"
 #include "Dialogs.h"
@@ -20,6 +20,7 @@
 #include "UnitSC_JKB.h"
 #include "UnitSJDC.h"
 #include "UnitSJDR.h"
+#include "UnitSJHF.h"
 #include "UnitSJLR.h"
 #include "UnitSJXG.h"
 #include "UnitZPCJ.h"
@@ -328,7 +329,35 @@ int main(int argc, char* argv[]) {
     setText(import, "Edit1", workbook);
     import->Button2Click();
     ok &= save(import, out, QStringLiteral("import.png"));
+    // The file chooser of 数据库位置 for workbooks, in a folder of them.
+    QDir::setCurrent(QStringLiteral(DESK_SOURCE_DIR "/tests/fixtures/workbooks"));
+    find<QComboBox>(import, "ComboBox1")->setCurrentText(QStringLiteral("excel电子表格"));
+    QTimer::singleShot(1500, [&] {
+        if (QWidget* chooser = QApplication::activeModalWidget()) {
+            chooser->resize(760, 440);
+            QTimer::singleShot(700, [&, chooser] {
+                ok &= save(chooser, out, QStringLiteral("import-chooser.png"));
+                chooser->close();
+            });
+        }
+    });
+    import->Button1Click();
     import->hide();
+
+    // The restore window after the import and a corrected name: the copies
+    // taken before each, newest first.
+    correction->show();
+    correction->Button1Click();
+    find<QCheckBox>(correction, "CheckBox2")->setChecked(true);
+    correction->Button2Click();
+    setText(correction, "Edit4", QStringLiteral("王小明"));
+    correction->Button3Click();
+    correction->hide();
+    TFormSJHF* restore = station.FormSJHF;
+    restore->show();
+    restore->FormShow();
+    ok &= save(restore, out, QStringLiteral("restore.png"));
+    restore->hide();
     ok &= snapSummaries(station, out);
     return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "FileOps.h"
 #include "Query.h"
+#include "StationLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -161,13 +162,18 @@ FileResult compactFile(const QString& source, const QString& copy) {
     if (!intact && stateOf(source, &verdict) != State::Intact)
         throw DbError(QStringLiteral("数据库文件'%1'已损坏，不能压缩：%2").arg(native(source), verdict), verdict, source);
 
-    compactDatabase(source, copy);
-    if (stateOf(copy, &verdict) != State::Intact) {
-        tryRemove(copy);
-        throw DbError(QStringLiteral("压缩后的数据库文件'%1'检查未通过：%2").arg(native(copy), verdict), verdict, copy);
-    }
-
+    // Another program with the file open would go on writing into the file
+    // replaced here; one that opens it meanwhile waits for the lock, which
+    // is held from the copy to the rename.
+    StationLock::refuseIfOpenElsewhere(source, QStringLiteral("数据库压缩"));
     try {
+        ExclusiveHold hold(source);
+        compactDatabase(hold.connection(), copy);
+        if (stateOf(copy, &verdict) != State::Intact) {
+            tryRemove(copy);
+            throw DbError(QStringLiteral("压缩后的数据库文件'%1'检查未通过：%2").arg(native(copy), verdict), verdict,
+                          copy);
+        }
         bringIn(copy, incoming);
         ops.rename(incoming, source);
     } catch (const FileError& e) {

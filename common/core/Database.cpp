@@ -1,5 +1,7 @@
 #include "Database.h"
 #include "FileModes.h"
+#include "FileOps.h"
+#include "FileProtection.h"
 #include "Statement.h"
 
 #include <QAtomicInteger>
@@ -14,6 +16,7 @@
 #include <QUrl>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -448,6 +451,8 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
     static const QRegularExpression wrongType(QString::fromUtf8(R"(cannot store (\w+) value in (\w+) column (\S+))"));
     static const QRegularExpression noTable(QString::fromUtf8(R"(no such table: (\S+))"));
     static const QRegularExpression noColumn(QString::fromUtf8(R"(no such column: (\S+))"));
+    static const QRegularExpression unique(QString::fromUtf8(R"(UNIQUE constraint failed: (?:[^.,\s]+\.)?([^,\s]+))"));
+    static const QRegularExpression notNull(QString::fromUtf8(R"(NOT NULL constraint failed: (?:[^.,\s]+\.)?(\S+))"));
 
     QRegularExpressionMatch m;
     if ((m = tooLong.match(engineText)).hasMatch()) {
@@ -499,7 +504,12 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
         const QString column = qualified.mid(qualified.lastIndexOf(QLatin1Char('.')) + 1);
         message = wrongTypeMessage(column, m.captured(1), m.captured(2), storedValues(column));
     } else if (engineText.contains(QLatin1String("file is not a database"))) {
-        message = QStringLiteral("文件“%1”不是有效的数据库文件。").arg(file);
+        // A station file put back into its protected form while this
+        // program worked on it: someone else has it.
+        if (FileProtection::formOf(path) == FileProtection::Form::Protected)
+            message = QStringLiteral("数据库文件“%1”正被其他程序使用，请关闭其他程序后重试。").arg(file);
+        else
+            message = QStringLiteral("文件“%1”不是有效的数据库文件。").arg(file);
     } else if (engineText.contains(QLatin1String("database is locked")) ||
                engineText.contains(QLatin1String("database table is locked"))) {
         message = QStringLiteral("数据库文件“%1”正被其他程序占用，请稍后再试。").arg(file);
@@ -524,10 +534,26 @@ DbError DbError::fromEngine(const QString& path, const QString& engineText, cons
     } else if (engineText.contains(QLatin1String("disk I/O error")) ||
                engineText.contains(QLatin1String("database or disk is full"))) {
         message = QStringLiteral("读写数据库文件“%1”时出错（磁盘错误或磁盘已满）。").arg(file);
+    } else if ((m = unique.match(engineText)).hasMatch()) {
+        message = QStringLiteral("字段“%1”的值与已有的记录重复。").arg(m.captured(1));
+    } else if ((m = notNull.match(engineText)).hasMatch()) {
+        message = QStringLiteral("字段“%1”不能为空。").arg(m.captured(1));
+    } else if (engineText.contains(QLatin1String("CHECK constraint failed")) ||
+               engineText.contains(QLatin1String("constraint failed"))) {
+        message = QStringLiteral("写入的值不符合数据库文件“%1”对字段的要求。").arg(file);
+    } else if (engineText.contains(QLatin1String("malformed")) ||
+               engineText.contains(QLatin1String("file is encrypted"))) {
+        message = QStringLiteral("数据库文件“%1”已损坏，无法读写。").arg(file);
+    } else if (engineText.contains(QLatin1String("too big"))) {
+        message = QStringLiteral("要写入数据库文件“%1”的值太长。").arg(file);
+    } else if (engineText.contains(QLatin1String("out of memory"))) {
+        message = QStringLiteral("内存不足，无法完成对数据库文件“%1”的操作。").arg(file);
+    } else if (engineText.contains(QLatin1String("interrupted"))) {
+        message = QStringLiteral("对数据库文件“%1”的操作被中断。").arg(file);
     } else {
-        message = QStringLiteral("数据库操作失败（文件“%1”）。").arg(file);
+        // Nothing known: the engine's words stay inside, the sentence is ours.
+        message = QStringLiteral("数据库操作失败（文件“%1”，引擎信息：%2）。").arg(file, engineText);
     }
-    message += QStringLiteral("\n数据库引擎：%1").arg(engineText);
     return DbError(message, engineText, path);
 }
 
@@ -674,23 +700,193 @@ void Transaction::commit() {
     open_ = false;
 }
 
-void Transaction::keepDone() noexcept {
+bool Transaction::keepDone(QString* why) noexcept {
     if (!open_)
-        return;
+        return true;
     open_ = false;
-    // After some failures (a full disk) the engine has already rolled the
-    // transaction back; COMMIT then fails and there is nothing to keep.
-    QSqlQuery query(connection_.database());
-    query.exec(QStringLiteral("COMMIT"));
+    try {
+        sqlite3* db = connection_.handle();
+        // After some failures (a full disk) the engine has already rolled
+        // the transaction back: there is nothing left to keep.
+        if (sqlite3_get_autocommit(db)) {
+            if (why)
+                *why = QStringLiteral("数据库已撤销这些改动。");
+            return false;
+        }
+        try {
+            connection_.execute(QStringLiteral("COMMIT"));
+            return true;
+        } catch (const DeskError& e) {
+            if (why)
+                *why = e.message();
+            if (!sqlite3_get_autocommit(db)) {
+                QSqlQuery query(connection_.database());
+                query.exec(QStringLiteral("ROLLBACK"));
+            }
+            return false;
+        }
+    } catch (...) {
+        if (why)
+            *why = QStringLiteral("无法保存到数据库文件。");
+        return false;
+    }
 }
 
+void Transaction::rethrowKeepingDone(const QString& what) {
+    QString why;
+    if (keepDone(&why))
+        throw;
+    const QString lost = QStringLiteral("\n%1没有保存：%2").arg(what, why);
+    try {
+        throw;
+    } catch (const DbError& e) {
+        throw DbError(e.message() + lost, e.engineText(), e.path());
+    } catch (const DeskError& e) {
+        throw DeskError(e.message() + lost);
+    }
+}
+
+ExclusiveHold::ExclusiveHold(const QString& path) : connection_(path) {
+    // In this mode the engine never lets go of a lock it took; an empty
+    // exclusive transaction takes the strongest one.
+    connection_.execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+    connection_.execute(QStringLiteral("BEGIN EXCLUSIVE"));
+    connection_.execute(QStringLiteral("COMMIT"));
+}
+
+ExclusiveHold::~ExclusiveHold() = default; // closing the connection lets the file go
+
 void compactDatabase(const QString& source, const QString& destination) {
+    Connection connection(source);
+    compactDatabase(connection, destination);
+}
+
+void compactDatabase(Connection& source, const QString& destination) {
     if (QFileInfo::exists(destination))
         throw DbError(QStringLiteral("文件“%1”已存在。").arg(fileNameOf(destination)), QString(), destination);
-    Connection connection(source);
     try {
-        connection.execute(QStringLiteral("VACUUM INTO ") + sqlQuote(QFileInfo(destination).absoluteFilePath()));
+        source.execute(QStringLiteral("VACUUM INTO ") + sqlQuote(QFileInfo(destination).absoluteFilePath()));
+    } catch (const DbError& e) {
+        QFile::remove(destination);
+        QFile::remove(destination + QStringLiteral("-journal"));
+        // Only the copy is written: a full disk is the copy's, and the
+        // source is as it was.
+        if (e.engineText().contains(QLatin1String("database or disk is full")) ||
+            e.engineText().contains(QLatin1String("disk I/O error")))
+            throw DbError(QStringLiteral("无法写入压缩后的数据库文件“%1”（磁盘错误或磁盘已满）；数据库文件“%2”保持原样。")
+                              .arg(fileNameOf(destination), fileNameOf(source.path())) +
+                              QStringLiteral("\n数据库引擎：%1").arg(e.engineText()),
+                          e.engineText(), destination);
+        throw;
     } catch (...) {
+        QFile::remove(destination);
+        QFile::remove(destination + QStringLiteral("-journal"));
+        throw;
+    }
+}
+
+namespace {
+
+QString firstAnswer(sqlite3* db, const char* sql, int* rc) {
+    sqlite3_stmt* statement = nullptr;
+    QString value;
+    *rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    if (*rc == SQLITE_OK) {
+        *rc = sqlite3_step(statement);
+        if (*rc == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        *rc = *rc == SQLITE_ROW || *rc == SQLITE_DONE ? SQLITE_OK : *rc;
+    }
+    sqlite3_finalize(statement);
+    return value;
+}
+
+// The online backup, for a database whose recent commits may lie beside it.
+void backupDatabase(sqlite3* source, const QString& sourcePath, const QString& destination) {
+    sqlite3* db = nullptr;
+    const auto fail = [&](const QString& path, const QString& text) {
+        sqlite3_close(db);
+        QFile::remove(destination);
+        QFile::remove(destination + QStringLiteral("-journal"));
+        throw DbError::fromEngine(path, text);
+    };
+    int rc = sqlite3_open_v2(QFile::encodeName(destination).constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK)
+        fail(destination, QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+    sqlite3_backup* backup = sqlite3_backup_init(db, "main", source, "main");
+    if (!backup)
+        fail(destination, QString::fromUtf8(sqlite3_errmsg(db)));
+    const int step = sqlite3_backup_step(backup, -1);
+    rc = sqlite3_backup_finish(backup);
+    if (step != SQLITE_DONE || rc != SQLITE_OK) {
+        // The source's own complaint (a damaged page) wins over the copy's.
+        const int sourceCode = sqlite3_errcode(source);
+        if (sourceCode == SQLITE_CORRUPT || sourceCode == SQLITE_NOTADB)
+            fail(sourcePath, QString::fromUtf8(sqlite3_errmsg(source)));
+        fail(destination, QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    rc = sqlite3_close(db);
+    db = nullptr;
+    if (rc != SQLITE_OK)
+        fail(destination, QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
+} // namespace
+
+void snapshotDatabase(Connection& source, const QString& destination) {
+    sqlite3* db = source.handle();
+    int rc = SQLITE_OK;
+    const QString mode = firstAnswer(db, "PRAGMA journal_mode", &rc);
+    if (rc != SQLITE_OK)
+        throw DbError::fromEngine(source.path(), QString::fromUtf8(sqlite3_errmsg(db)));
+    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+        backupDatabase(db, source.path(), destination);
+        return;
+    }
+    rc = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        firstAnswer(db, "select count(*) from sqlite_master", &rc); // takes the read lock
+    struct EndRead {
+        sqlite3* db;
+        ~EndRead() {
+            if (!sqlite3_get_autocommit(db))
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    } endRead{db};
+    if (rc != SQLITE_OK)
+        throw DbError::fromEngine(source.path(), QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_file* file = nullptr;
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods || (rc = file->pMethods->xFileSize(file, &size)) != SQLITE_OK)
+        throw DbError::fromEngine(source.path(), QString::fromUtf8(sqlite3_errstr(rc ? rc : SQLITE_ERROR)));
+
+    FileOps& ops = FileOps::current();
+    const int fd = ops.create(destination);
+    bool open = true;
+    try {
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (sqlite3_int64 offset = 0; offset < size;) {
+            const int amount = int(std::min<sqlite3_int64>(buffer.size(), size - offset));
+            rc = file->pMethods->xRead(file, buffer.data(), amount, offset);
+            if (rc != SQLITE_OK)
+                throw DbError::fromEngine(source.path(), QString::fromUtf8(sqlite3_errstr(rc)));
+            for (qint64 done = 0; done < amount;)
+                done += ops.write(fd, buffer.constData() + done, amount - done, destination);
+            offset += amount;
+        }
+        ops.sync(fd, destination);
+        open = false;
+        ops.close(fd, destination);
+    } catch (const DeskError&) {
+        if (open) {
+            try {
+                ops.close(fd, destination);
+            } catch (const DeskError&) {
+            }
+        }
         QFile::remove(destination);
         throw;
     }
@@ -704,4 +900,12 @@ bool isSqliteFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     return file.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+bool isBaseTable(Connection& connection, const QString& table, const QString& schema) {
+    Statement statement(connection,
+                        QStringLiteral("select 1 from pragma_table_list where schema=:s and name=:t collate nocase "
+                                       "and type='table'"),
+                        {{QStringLiteral(":s"), schema}, {QStringLiteral(":t"), table}});
+    return statement.step();
 }

@@ -116,17 +116,68 @@ public:
     // Keeps the statements that succeeded before an error is reported:
     // commits when the engine still holds the transaction and never throws,
     // so the error being handled (a full disk, a refused row) is the one the
-    // user sees. Call it from a catch block before rethrowing.
-    void keepDone() noexcept;
+    // user sees. Returns whether they were kept: not when the engine had
+    // already undone the transaction (some failures, a full disk among them,
+    // do that) or when the COMMIT itself failed (a full disk again); `why`
+    // then tells which, in Chinese. Call it from a catch block.
+    [[nodiscard]] bool keepDone(QString* why = nullptr) noexcept;
+
+    // From a catch block: keepDone(), then rethrows the error being handled.
+    // When the statements could not be kept the error says so, naming
+    // `what` ("此前导入的行") and why, so that no message claims as kept what
+    // is not in the file.
+    [[noreturn]] void rethrowKeepingDone(const QString& what);
 
 private:
     Connection& connection_;
     bool open_ = true;
 };
 
+// A connection that has its database file to itself while it lives: no
+// other connection, of this process or another, reads or writes the file
+// until it goes (the engine's exclusive lock, kept from the start). What is
+// done on connection() runs under that lock: a copy taken through it is the
+// file as it stands, and replacing the file meanwhile loses no other
+// program's writes. Throws DbError when another connection holds the file
+// longer than the busy timeout.
+class ExclusiveHold {
+public:
+    explicit ExclusiveHold(const QString& path);
+    ~ExclusiveHold();
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+    Connection& connection() { return connection_; }
+
+private:
+    Connection connection_;
+};
+
 // Writes a compacted copy of the database `source` to `destination`, which
-// must not exist yet. The source is left untouched.
+// must not exist yet. The source is left untouched; a copy that cannot be
+// written (a full disk) is named in the error and removed.
 void compactDatabase(const QString& source, const QString& destination);
+// The same through an open connection (an ExclusiveHold's).
+void compactDatabase(Connection& source, const QString& destination);
+
+// Writes the database open on `source`, as its last commit left it, to the
+// new file `destination`, and forces it to the disk: the file's bytes are
+// copied while the engine's read lock keeps every writer away (taking the
+// lock first rolls back what an interrupted writer left half done). The
+// bytes are read through the engine's own handle of the file (closing
+// another handle would drop the process's locks on it) and written through
+// FileOps, every write, the sync and the close checked. A database in
+// write-ahead mode is copied through the engine's online backup instead.
+// Throws FileError (the disk) or DbError (the engine); a partial
+// destination is removed.
+void snapshotDatabase(Connection& source, const QString& destination);
 
 // Whether `path` starts with the SQLite file header.
 bool isSqliteFile(const QString& path);
+
+// Whether `table` in the database `schema` of the connection ("main", or
+// the name of an attached file) is a table of stored rows, not a view: a
+// file from elsewhere may hold a view of that name over any query, endless
+// ones included, that reading it would run. Names compare without regard
+// to case, as the engine's do.
+bool isBaseTable(Connection& connection, const QString& table, const QString& schema = QStringLiteral("main"));

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDevice>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,12 +34,60 @@ QString reasonOf(int code) {
         return QStringLiteral("文件已存在");
     case ENOENT:
         return QStringLiteral("文件或文件夹不存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一段不是文件夹");
+    case EISDIR:
+        return QStringLiteral("这是一个文件夹，不是文件");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case EFBIG:
+        return QStringLiteral("文件太大");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("文件正被其他程序使用");
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+        return QStringLiteral("系统资源不足");
+    case ELOOP:
+        return QStringLiteral("路径中的链接太多或循环");
     default:
-        return QString::fromLocal8Bit(std::strerror(code));
+        return QStringLiteral("系统错误（代码 %1）").arg(code);
     }
 }
 
+// The errno values whose system texts can end a Qt file device's error.
+constexpr int kKnownCodes[] = {ENOSPC, EDQUOT,       EACCES, EPERM, EROFS,  EIO,    EEXIST, ENOENT, ENOTDIR,
+                               EISDIR, ENAMETOOLONG, EFBIG,  EBUSY, ETXTBSY, EMFILE, ENFILE, ENOMEM, ELOOP};
+
 } // namespace
+
+QString fileProblem(int code) { return reasonOf(code); }
+
+QString fileProblem(const QFileDevice& device) {
+    const QString text = device.errorString();
+    for (int code : kKnownCodes) {
+        if (text.contains(QString::fromLocal8Bit(std::strerror(code)), Qt::CaseInsensitive))
+            return reasonOf(code);
+    }
+    switch (device.error()) {
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("没有权限");
+    case QFileDevice::ResourceError:
+        return QStringLiteral("磁盘已满或系统资源不足");
+    case QFileDevice::OpenError:
+        return QStringLiteral("无法打开");
+    case QFileDevice::ReadError:
+        return QStringLiteral("读取失败");
+    case QFileDevice::WriteError:
+        return QStringLiteral("写入失败");
+    case QFileDevice::RenameError:
+    case QFileDevice::CopyError:
+        return QStringLiteral("无法替换原有的文件");
+    default:
+        return QStringLiteral("文件操作失败");
+    }
+}
 
 FileError::FileError(const QString& message, int code, QString path)
     : DeskError(message), code_(code), path_(std::move(path)) {}

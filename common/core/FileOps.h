@@ -28,6 +28,13 @@ private:
     QString path_;
 };
 
+// Why a file operation failed, in Chinese: for the errno `code`, or for a
+// Qt file device whose operation just failed (its errorString() is the
+// system's English text). Never the system's own words.
+QString fileProblem(int code);
+class QFileDevice;
+QString fileProblem(const QFileDevice& device);
+
 class FileOps {
 public:
     virtual ~FileOps() = default;

@@ -2,30 +2,90 @@
 #include "Statement.h"
 #include "Text.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
+#include <unordered_set>
 
 namespace {
 
 QString foldName(const QString& name) { return name.toCaseFolded(); }
 
+// Every query of the process, for reopenAll().
+struct LiveQueries {
+    QMutex mutex;
+    std::unordered_set<Query*> all;
+};
+LiveQueries& liveQueries() {
+    static LiveQueries live;
+    return live;
+}
+void enlist(Query* query) {
+    LiveQueries& live = liveQueries();
+    const QMutexLocker lock(&live.mutex);
+    live.all.insert(query);
+}
+void delist(Query* query) {
+    LiveQueries& live = liveQueries();
+    const QMutexLocker lock(&live.mutex);
+    live.all.erase(query);
+}
+bool isLive(Query* query) {
+    LiveQueries& live = liveQueries();
+    const QMutexLocker lock(&live.mutex);
+    return live.all.count(query) != 0;
+}
+
+QString fileKey(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
 } // namespace
 
 // ------------------------------------------------------------ life and listeners
 
-Query::Query(Connection& connection) : path_(connection.path()), connection_(&connection) {}
+Query::Query() { enlist(this); }
+
+Query::Query(Connection& connection) : path_(connection.path()), connection_(&connection) { enlist(this); }
 
 Query::Query(const Query& other)
     : path_(other.path_), connection_(other.connection_), sql_(other.sql_), params_(other.params_),
       pageSize_(other.pageSize_) {
     copyRowsFrom(other);
+    enlist(this);
 }
 
 Query::Query(Query&& other) noexcept
     : path_(std::move(other.path_)), connection_(other.connection_), sql_(std::move(other.sql_)),
       params_(std::move(other.params_)), pageSize_(other.pageSize_) {
     takeRowsFrom(other);
+    enlist(this);
+}
+
+void Query::reopenAll(const QString& path) {
+    const QString key = fileKey(path);
+    std::vector<Query*> queries;
+    {
+        LiveQueries& live = liveQueries();
+        const QMutexLocker lock(&live.mutex);
+        queries.assign(live.all.begin(), live.all.end());
+    }
+    for (Query* query : queries) {
+        // A listener told of one reopening may have removed another query.
+        if (!isLive(query) || !query->open_ || query->connection_ || query->path_.isEmpty() ||
+            fileKey(query->path_) != key)
+            continue;
+        try {
+            query->open();
+        } catch (const DeskError&) {
+            query->close();
+        }
+    }
 }
 
 Query& Query::operator=(const Query& other) {
@@ -54,7 +114,10 @@ Query& Query::operator=(Query&& other) noexcept {
     return *this;
 }
 
-Query::~Query() { notify(Change::Destroyed); }
+Query::~Query() {
+    delist(this);
+    notify(Change::Destroyed);
+}
 
 void Query::copyRowsFrom(const Query& other) {
     open_ = other.open_;
@@ -357,7 +420,8 @@ QVariant Query::cellValue(const Cell& c) const {
     }
     case Text: {
         const qsizetype size = c.type >> typeBits;
-        return QVariant(size == 0 ? QString() : QString::fromUtf8(buffer_.data() + bits, size));
+        // An empty text stays an empty text (not null) when it is written on.
+        return QVariant(size == 0 ? QStringLiteral("") : QString::fromUtf8(buffer_.data() + bits, size));
     }
     case Bytes: {
         const qsizetype size = c.type >> typeBits;

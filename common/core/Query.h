@@ -34,7 +34,7 @@ public:
     };
     using Listener = std::function<void(Change)>;
 
-    Query() = default;
+    Query();
     explicit Query(Connection& connection);
     Query(const Query& other);
     Query(Query&& other) noexcept;
@@ -105,6 +105,13 @@ public:
     void replaceRow(int index, const QVector<QVariant>& values);
     void insertRow(int index, const QVector<QVariant>& values);
     void removeRow(int index);
+
+    // Reads again every open query of this process on the file `path`, as
+    // each was opened (its SQL and parameters; positioned on the first row),
+    // so that whoever shows its rows shows what the file holds now: after
+    // the file was replaced by a restored copy. A query bound to a
+    // Connection is left alone; one that cannot be read again is closed.
+    static void reopenAll(const QString& path);
 
     // The display text of any stored value (numbers as digits, null as "").
     static QString textOf(const QVariant& value);

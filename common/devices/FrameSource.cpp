@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int TickMilliseconds = 40; // 25 frames a second
+// How long a camera may take to send its first picture.
+constexpr int FirstFrameMilliseconds = 4000;
 
 const QSize frameSize() { return QSize(FrameSource::FrameWidth, FrameSource::FrameHeight); }
 
@@ -128,6 +130,9 @@ bool FrameSource::testDeviceEnabled() { return qEnvironmentVariable("DESK_TEST_C
 FrameSource::FrameSource(QObject* parent) : QObject(parent) {
     tick_.setInterval(TickMilliseconds);
     connect(&tick_, &QTimer::timeout, this, &FrameSource::syntheticTick);
+    firstFrame_.setSingleShot(true);
+    firstFrame_.setInterval(FirstFrameMilliseconds);
+    connect(&firstFrame_, &QTimer::timeout, this, &FrameSource::noFirstFrame);
 }
 
 FrameSource::~FrameSource() { stop(); }
@@ -149,6 +154,7 @@ bool FrameSource::start(int position) {
     if (position < devices.size()) {
         activeName_ = devices[position].description();
         active_ = true;
+        position_ = position;
         startCamera(position);
         return true;
     }
@@ -164,6 +170,15 @@ bool FrameSource::start(int position) {
 void FrameSource::stop() {
     tick_.stop();
     syntheticFrame_ = QImage();
+    stopCamera();
+    active_ = false;
+    activeName_.clear();
+    notice_.clear();
+    restarted_ = false;
+}
+
+void FrameSource::stopCamera() {
+    firstFrame_.stop();
     if (camera_)
         camera_->stop();
     // The session refers to the camera and the sink: it goes first.
@@ -176,9 +191,6 @@ void FrameSource::stop() {
         ++videoSequence_;
     }
     cachedFrame_ = QImage();
-    active_ = false;
-    activeName_.clear();
-    notice_.clear();
 }
 
 QImage FrameSource::latestFrame() const {
@@ -227,10 +239,6 @@ void FrameSource::startCamera(int position) {
     sink_ = std::make_unique<QVideoSink>();
     session_ = std::make_unique<QMediaCaptureSession>();
 
-    const QCameraFormat format = chooseFormat(device);
-    if (!format.isNull())
-        camera_->setCameraFormat(format);
-
     connect(camera_.get(), &QCamera::errorOccurred, this, [this](QCamera::Error error, const QString& text) {
         if (error != QCamera::NoError)
             emit errorOccurred(text);
@@ -250,15 +258,39 @@ void FrameSource::startCamera(int position) {
         },
         Qt::DirectConnection);
 
+    // The camera joins its session and sink before its format is set and it
+    // is started, so the format applies to the pipeline the session built.
     session_->setCamera(camera_.get());
     session_->setVideoSink(sink_.get());
+    const QCameraFormat format = chooseFormat(device);
+    if (!format.isNull())
+        camera_->setCameraFormat(format);
     camera_->start();
+    firstFrame_.start();
+}
+
+// No picture since the start: the device is started once more (as choosing
+// it again would), and if it still sends nothing the user is told.
+void FrameSource::noFirstFrame() {
+    if (!camera_ || !active_)
+        return;
+    if (!restarted_) {
+        restarted_ = true;
+        const int position = position_;
+        const QString name = activeName_;
+        stopCamera();
+        startCamera(position);
+        activeName_ = name;
+        return;
+    }
+    emit errorOccurred(QStringLiteral("没有收到“%1”的画面，请检查设备的连接，或重新选择设备。").arg(activeName_));
 }
 
 void FrameSource::cameraFrameDelivered() {
     notifyPending_ = false;
     if (!camera_)
         return;
+    firstFrame_.stop();
     QSize size;
     {
         QMutexLocker lock(&frameLock_);

@@ -46,7 +46,9 @@ public:
     // at `position` (0-based, as in deviceNames()) asking for 640 x 480.
     // Returns false, and stays stopped, when there is no device there.
     // A device that cannot deliver exactly 640 x 480 still runs: its frames
-    // are scaled to 640 x 480 and formatNotice() is emitted once.
+    // are scaled to 640 x 480 and formatNotice() is emitted once. A camera
+    // that sends no picture within 4 s is started once more, as choosing it
+    // again would; if it still sends none, errorOccurred() says so.
     bool start(int position);
     // Stops the running device, if any. The latest frame is dropped.
     void stop();
@@ -71,12 +73,15 @@ signals:
     // Once per start, when the device delivers frames of another size than
     // 640 x 480 (they are then scaled). The text is ready to show.
     void formatNotice(const QString& text);
-    // The camera reported an error (device lost, format refused...).
+    // The camera reported an error (device lost, format refused...), or a
+    // started camera sent no picture, also after being started once more.
     void errorOccurred(const QString& text);
 
 private:
     void startSynthetic();
     void startCamera(int position);
+    void stopCamera();
+    void noFirstFrame();
     void syntheticTick();
     void cameraFrameDelivered(); // on the GUI thread, after a real frame
     void checkFrameSize(const QSize& size);
@@ -91,6 +96,9 @@ private:
     QImage syntheticFrame_;
 
     // A real camera.
+    int position_ = -1;
+    QTimer firstFrame_;      // runs from a start until the first picture
+    bool restarted_ = false; // started once more for want of a picture
     std::unique_ptr<QMediaCaptureSession> session_;
     std::unique_ptr<QCamera> camera_;
     std::unique_ptr<QVideoSink> sink_;

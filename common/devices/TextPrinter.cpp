@@ -1,4 +1,5 @@
 #include "TextPrinter.h"
+#include "PrintFonts.h"
 #include "Text.h"
 
 #include <QFontMetricsF>
@@ -48,27 +49,25 @@ std::vector<TextPrinter::Cell> TextPrinter::cells(const QString& line) {
     return result;
 }
 
-TextPrinter::TextPrinter(const Options& options) : job_({options.documentName, options.fallbackPdf}) {
+TextPrinter::TextPrinter(const Options& options)
+    : job_({options.documentName, options.fallbackPdf}), fontName_(options.fontFamily) {
     QPainter& painter = job_.painter();
-    font_ = QFont(options.fontFamily);
-    font_.setPointSizeF(options.pointSize);
+    font_ = PrintFonts::font(options.fontFamily, options.pointSize);
     painter.setFont(font_);
     font_ = painter.font(); // as resolved for the device
 
     const double dpiX = job_.dpiX();
     const double dpiY = job_.dpiY();
-    const double pixelSize = options.pointSize * dpiY / 72.0;
+    pixelSize_ = options.pointSize * dpiY / 72.0;
     cellWidth_ = options.pointSize * dpiX / 72.0 / 2.0;
-    rawFont_ = QRawFont::fromFont(font_, QFontDatabase::SimplifiedChinese);
-    if (rawFont_.isValid())
-        rawFont_.setPixelSize(pixelSize);
     // Chinese characters fill the em square from 0.88 em above the
     // baseline to 0.12 em below it.
-    ascent_ = 0.88 * pixelSize;
+    ascent_ = 0.88 * pixelSize_;
 
     const QSize area = job_.printableSize();
     left_ = options.leftMarginMm * dpiX / 25.4;
     top_ = options.topMarginMm * dpiY / 25.4;
+    width_ = area.width() - left_ - options.rightMarginMm * dpiX / 25.4;
     const double usable = area.height() - top_ - options.bottomMarginMm * dpiY / 25.4;
     const int wanted = std::max(1, options.linesPerPage);
     // The font's own line spacing where the page holds enough lines with
@@ -78,6 +77,37 @@ TextPrinter::TextPrinter(const Options& options) : job_({options.documentName, o
     if (pitch_ <= 0)
         pitch_ = natural;
     linesPerPage_ = std::max(wanted, int(std::floor(usable / pitch_ + 1e-6)));
+}
+
+const TextPrinter::Glyph& TextPrinter::glyphOf(const QString& character) {
+    const char32_t c = character.size() == 2 ? QChar::surrogateToUcs4(character.at(0), character.at(1))
+                                             : character.at(0).unicode();
+    auto found = glyphs_.constFind(c);
+    if (found != glyphs_.constEnd())
+        return *found;
+    Glyph glyph;
+    const QString family = PrintFonts::familyFor(fontName_, c);
+    if (!family.isEmpty()) {
+        qsizetype at = families_.indexOf(family);
+        if (at < 0) {
+            families_.append(family);
+            rawFonts_.append(PrintFonts::rawFont(family, pixelSize_));
+            at = families_.size() - 1;
+        }
+        const QRawFont& raw = rawFonts_[at];
+        const QList<quint32> index = raw.isValid() ? raw.glyphIndexesForString(character) : QList<quint32>();
+        if (index.size() == 1 && index.front() != 0) {
+            glyph.family = int(at);
+            glyph.index = index.front();
+            glyph.advance = raw.advancesForGlyphIndexes(index).value(0).x();
+        }
+    }
+    return *glyphs_.insert(c, glyph);
+}
+
+double TextPrinter::condensation(int columns) const {
+    const double width = columns * cellWidth_;
+    return width > width_ && width_ > 0 ? width_ / width : 1.0;
 }
 
 void TextPrinter::writeLine(const QString& line) {
@@ -124,33 +154,46 @@ void TextPrinter::drawText(const QString& text) {
         return;
     moveToPageOfCursor();
 
-    QPainter& painter = job_.painter();
-    const double baseline = top_ + line_ * pitch_ + ascent_;
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-    glyphs.reserve(qsizetype(inked.size()));
-    positions.reserve(qsizetype(inked.size()));
+    // The glyphs of each family, drawn as one run per family.
+    struct Run {
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    QList<Run> runs(families_.size());
+    QList<const Cell*> unmatched; // no print family draws them
     for (const Cell* cell : inked) {
-        const double x = left_ + cell->column * cellWidth_;
-        const QList<quint32> index =
-            rawFont_.isValid() ? rawFont_.glyphIndexesForString(cell->text) : QList<quint32>();
-        if (index.size() == 1 && index.front() != 0) {
-            // A glyph narrower or wider than its cells (a proportional
-            // Latin letter) stands in their middle.
-            const double advance = rawFont_.advancesForGlyphIndexes(index).value(0).x();
-            glyphs.append(index.front());
-            positions.append(QPointF(x + (cell->bytes * cellWidth_ - advance) / 2, 0));
-        } else {
-            // A character the font lacks: drawn on its own, so that the
-            // painter's font fallback finds it a glyph elsewhere.
-            painter.drawText(QPointF(x, baseline), cell->text);
+        const Glyph& glyph = glyphOf(cell->text);
+        if (glyph.family < 0) {
+            unmatched.append(cell);
+            continue;
         }
+        if (glyph.family >= runs.size())
+            runs.resize(glyph.family + 1);
+        // A glyph narrower or wider than its cells (a proportional Latin
+        // letter) stands in their middle.
+        runs[glyph.family].glyphs.append(glyph.index);
+        runs[glyph.family].positions.append(
+            QPointF(cell->column * cellWidth_ + (cell->bytes * cellWidth_ - glyph.advance) / 2, 0));
     }
-    if (glyphs.isEmpty())
-        return;
-    QGlyphRun run;
-    run.setRawFont(rawFont_);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    painter.drawGlyphRun(QPointF(0, baseline), run);
+
+    QPainter& painter = job_.painter();
+    const Cell* last = inked.back();
+    painter.save();
+    painter.translate(left_, top_ + line_ * pitch_ + ascent_);
+    const double across = condensation(last->column + last->bytes);
+    if (across < 1)
+        painter.scale(across, 1);
+    for (qsizetype f = 0; f < runs.size(); ++f) {
+        if (runs[f].glyphs.isEmpty())
+            continue;
+        QGlyphRun run;
+        run.setRawFont(rawFonts_[f]);
+        run.setGlyphIndexes(runs[f].glyphs);
+        run.setPositions(runs[f].positions);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+    }
+    // Left to the painter's font fallback.
+    for (const Cell* cell : unmatched)
+        painter.drawText(QPointF(cell->column * cellWidth_, 0), cell->text);
+    painter.restore();
 }

@@ -3,8 +3,10 @@
 #include "PrintJob.h"
 
 #include <QFont>
+#include <QHash>
 #include <QRawFont>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // Lines of plain text on printed pages, the way a line printer lays them out:
@@ -17,6 +19,9 @@
 // Every character stands in a cell half the font's size wide per GB18030
 // byte (a Chinese character two cells, an ASCII character one), so columns
 // counted in bytes line up whatever widths the font gives its Latin letters.
+// A character the font draws without an outline goes to another print
+// family that has one (PrintFonts). A line wider than the page between its
+// margins is drawn condensed across to fit, never past the paper's edge.
 //
 // The document goes where PrintJob sends it (the default printer, or a PDF
 // file) and is ended with whatever was written when the printer is
@@ -30,6 +35,7 @@ public:
         double pointSize = 12;
         int linesPerPage = 60;                     // lines that must fit on a page
         double leftMarginMm = 10;                  // inside the printable area
+        double rightMarginMm = 5;
         double topMarginMm = 5;
         double bottomMarginMm = 5;
     };
@@ -47,8 +53,11 @@ public:
     int linesPerPage() const { return linesPerPage_; }
     // Pages begun on the device so far.
     int pagesPrinted() const { return pagesStarted_; }
-    // The PDF file written, or empty when the document went to a printer.
+    // The PDF file written (after end(): under the name it took), or empty
+    // when the document went to a printer.
     const QString& pdfFile() const { return job_.pdfFile(); }
+    // Whether the document went into the fallback file for want of a printer.
+    bool wentToFallback() const { return job_.wentToFallback(); }
 
     // One character of a line and the byte column it starts at.
     struct Cell {
@@ -59,15 +68,31 @@ public:
     // The characters of `line` with their columns, form feeds excepted.
     static std::vector<Cell> cells(const QString& line);
 
+    // How much a line of `columns` bytes is condensed across: 1 where it fits
+    // between the margins, less where it would not.
+    double condensation(int columns) const;
+
 private:
     void drawText(const QString& text);
     void breakPage();
     void moveToPageOfCursor();
+    // How a character is drawn: a glyph of one of the families used.
+    struct Glyph {
+        int family = -1; // into families_; -1: no print family draws it
+        quint32 index = 0;
+        double advance = 0;
+    };
+    const Glyph& glyphOf(const QString& character);
 
     PrintJob job_;
+    QString fontName_;
     QFont font_;
-    QRawFont rawFont_;
+    QStringList families_;      // the families drawn in so far
+    QList<QRawFont> rawFonts_;  // of each, at the font's size
+    QHash<char32_t, Glyph> glyphs_;
+    double pixelSize_ = 0;
     double cellWidth_ = 0; // device pixels per byte
+    double width_ = 0;     // device pixels a line may take
     double pitch_ = 0;     // device pixels per line
     double ascent_ = 0;
     double left_ = 0;

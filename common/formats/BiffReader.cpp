@@ -1,4 +1,6 @@
 #include "BiffReader.h"
+#include "NumberFormat.h"
+#include "SheetReader.h"
 
 #include "DeskError.h"
 #include "Text.h"
@@ -11,7 +13,7 @@
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-utils.h>
 
 #include <cmath>
@@ -24,6 +26,8 @@ namespace {
 // Raised inside the parser for anything that does not fit; turned into the
 // user's message once, with the file name, at the top.
 struct Damaged {};
+// A workbook saved with a password to open (FILEPASS).
+struct Encrypted {};
 
 // Record identifiers.
 enum : quint16 {
@@ -31,7 +35,7 @@ enum : quint16 {
     kCodePage = 0x0042, kBoundSheet = 0x0085, kMulRk = 0x00BD, kMulBlank = 0x00BE,
     kRString = 0x00D6, kXf = 0x00E0, kSst = 0x00FC, kLabelSst = 0x00FD, kBlank = 0x0201,
     kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205, kString = 0x0207, kRk = 0x027E,
-    kFormat = 0x041E, kBof = 0x0809,
+    kFormat = 0x041E, kBof = 0x0809, kRecalcId = 0x01C1, kFilePass = 0x002F,
 };
 
 constexpr int kMaxRows = 65536;
@@ -212,318 +216,6 @@ QString bytesAt(const QByteArray& data, qsizetype at, bool shortLength, int code
     return decodeBytes(data.mid(at, length), codePage);
 }
 
-// ---- number formats ------------------------------------------------------
-
-QString builtInFormat(int index) {
-    switch (index) {
-    case 1: return QStringLiteral("0");
-    case 2: return QStringLiteral("0.00");
-    case 3: return QStringLiteral("#,##0");
-    case 4: return QStringLiteral("#,##0.00");
-    case 9: return QStringLiteral("0%");
-    case 10: return QStringLiteral("0.00%");
-    case 11: return QStringLiteral("0.00E+00");
-    // Dates and times as a Chinese Excel shows them.
-    case 14: return QStringLiteral("yyyy/m/d");
-    case 15: return QStringLiteral("d-mmm-yy");
-    case 16: return QStringLiteral("d-mmm");
-    case 17: return QStringLiteral("mmm-yy");
-    case 18: return QStringLiteral("h:mm AM/PM");
-    case 19: return QStringLiteral("h:mm:ss AM/PM");
-    case 20: return QStringLiteral("h:mm");
-    case 21: return QStringLiteral("h:mm:ss");
-    case 22: return QStringLiteral("yyyy/m/d h:mm");
-    case 27: case 28: case 29: case 30: case 31: case 34: case 35: case 36: case 50: case 51:
-    case 52: case 53: case 54: case 57: case 58:
-        return QStringLiteral("yyyy\"年\"m\"月\"d\"日\"");
-    case 32: case 33: case 55: case 56:
-        return QStringLiteral("h\"时\"mm\"分\"");
-    case 37: return QStringLiteral("#,##0 ;(#,##0)");
-    case 38: return QStringLiteral("#,##0 ;[Red](#,##0)");
-    case 39: return QStringLiteral("#,##0.00;(#,##0.00)");
-    case 40: return QStringLiteral("#,##0.00;[Red](#,##0.00)");
-    case 45: return QStringLiteral("mm:ss");
-    case 46: return QStringLiteral("[h]:mm:ss");
-    case 47: return QStringLiteral("mm:ss.0");
-    case 48: return QStringLiteral("##0.0E+0");
-    case 49: return QStringLiteral("@");
-    default: return QStringLiteral("General");
-    }
-}
-
-// Removes trailing zeros of a decimal fraction ("2.500" -> "2.5", "3.0" -> "3").
-QString stripZeros(QString s) {
-    if (!s.contains(QLatin1Char('.')))
-        return s;
-    while (s.endsWith(QLatin1Char('0')))
-        s.chop(1);
-    if (s.endsWith(QLatin1Char('.')))
-        s.chop(1);
-    return s;
-}
-
-QString scientific(double v, int decimals) {
-    QString s = QString::number(v, 'E', decimals);
-    const qsizetype e = s.indexOf(QLatin1Char('E'));
-    QString mantissa = stripZeros(s.left(e));
-    QString exponent = s.mid(e + 1); // sign and digits
-    QChar sign = exponent.at(0);
-    QString digits = exponent.mid(1);
-    while (digits.size() > 2 && digits.startsWith(QLatin1Char('0')))
-        digits.remove(0, 1);
-    if (digits.size() < 2)
-        digits.prepend(QLatin1Char('0'));
-    return mantissa + QLatin1Char('E') + sign + digits;
-}
-
-// Excel's General format in a standard column: at most 11 characters
-// (the sign not counted), falling back to scientific notation.
-QString general(double v) {
-    if (v == 0 || !std::isfinite(v))
-        return std::isfinite(v) ? QStringLiteral("0") : QStringLiteral("#NUM!");
-    const double a = std::fabs(v);
-    const QString sign = v < 0 ? QStringLiteral("-") : QString();
-    if (a >= 1e11 - 0.5 || a < 1e-9) {
-        QString s = scientific(a, 5);
-        // Three-digit exponents leave room for one decimal less.
-        if (s.size() > 11)
-            s = scientific(a, 4);
-        return sign + s;
-    }
-    const int intDigits = a >= 1 ? int(std::floor(std::log10(a))) + 1 : 1;
-    int decimals = std::max(0, 10 - intDigits);
-    QString s = stripZeros(QString::number(a, 'f', decimals));
-    if (a < 1e-4) {
-        // Few significant digits left: Excel prefers the scientific form.
-        const QString e = scientific(a, 5);
-        int significant = 0;
-        for (QChar c : s)
-            if (c.isDigit() && (significant > 0 || c != QLatin1Char('0')))
-                ++significant;
-        if (significant < 5 && e.size() <= 11 && QString::number(a, 'g', 6).contains(QLatin1Char('e')))
-            s = e;
-    }
-    return sign + s;
-}
-
-bool isDateFormat(const QString& format) {
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (quoted) {
-            continue;
-        } else if (c == QLatin1Char('\\')) {
-            ++i;
-        } else if (c == QLatin1Char('[')) {
-            const qsizetype end = format.indexOf(QLatin1Char(']'), i);
-            const QString inside = format.mid(i + 1, end - i - 1).toLower();
-            if (inside == QLatin1String("h") || inside == QLatin1String("hh") ||
-                inside == QLatin1String("m") || inside == QLatin1String("mm") ||
-                inside == QLatin1String("s") || inside == QLatin1String("ss"))
-                return true;
-            if (end < 0)
-                return false;
-            i = end;
-        } else {
-            const QChar l = c.toLower();
-            if (l == QLatin1Char('y') || l == QLatin1Char('d') || l == QLatin1Char('h') ||
-                l == QLatin1Char('s') || l == QLatin1Char('m'))
-                return true;
-        }
-    }
-    return false;
-}
-
-QString dateText(double serial, bool base1904, const QString& format) {
-    if (!std::isfinite(serial) || serial < 0 || serial > 2958466)
-        return QStringLiteral("########");
-    double days = std::floor(serial);
-    long long seconds = std::llround((serial - days) * 86400.0);
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        days += 1;
-    }
-    // Day 0 shows as 1900-01-00 and day 60 as 1900-02-29: Excel counts 1900
-    // as a leap year.
-    int year = 1900, month = 1, day = 0;
-    if (base1904 || days > 0) {
-        QDate date;
-        if (base1904)
-            date = QDate(1904, 1, 1).addDays(qint64(days));
-        else if (days == 60)
-            date = QDate(1900, 2, 28);
-        else
-            date = QDate(1899, 12, 31).addDays(qint64(days) - (days > 60 ? 1 : 0));
-        year = date.year();
-        month = date.month();
-        day = !base1904 && days == 60 ? 29 : date.day();
-    }
-    const int hour = int(seconds / 3600), minute = int(seconds / 60 % 60), second = int(seconds % 60);
-    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const bool ampm = format.contains(QLatin1String("AM/PM"), Qt::CaseInsensitive);
-
-    QString out;
-    bool afterHour = false;
-    const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
-    for (qsizetype i = 0; i < format.size();) {
-        const QChar c = format.at(i);
-        const QChar l = c.toLower();
-        qsizetype run = 1;
-        while (i + run < format.size() && format.at(i + run).toLower() == l)
-            ++run;
-        if (c == QLatin1Char('"')) {
-            const qsizetype end = format.indexOf(QLatin1Char('"'), i + 1);
-            out += format.mid(i + 1, (end < 0 ? format.size() : end) - i - 1);
-            i = end < 0 ? format.size() : end + 1;
-            continue;
-        }
-        if (c == QLatin1Char('\\') && i + 1 < format.size()) {
-            out += format.at(i + 1);
-            i += 2;
-            continue;
-        }
-        if (format.mid(i, 5).compare(QLatin1String("AM/PM"), Qt::CaseInsensitive) == 0) {
-            out += hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
-            i += 5;
-            continue;
-        }
-        if (c == QLatin1Char('[')) {
-            const qsizetype end = format.indexOf(QLatin1Char(']'), i);
-            const QString inside = format.mid(i + 1, end - i - 1).toLower();
-            if (inside.startsWith(QLatin1Char('h'))) {
-                out += QString::number(qint64(days) * 24 + hour);
-                afterHour = true;
-            }
-            i = end < 0 ? format.size() : end + 1;
-            continue;
-        }
-        if (l == QLatin1Char('y')) {
-            out += run <= 2 ? two(year % 100) : QString::number(year);
-        } else if (l == QLatin1Char('d')) {
-            out += run == 1 ? QString::number(day) : two(day);
-        } else if (l == QLatin1Char('h')) {
-            const int h = ampm ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
-            out += run == 1 ? QString::number(h) : two(h);
-            afterHour = true;
-        } else if (l == QLatin1Char('s')) {
-            out += run == 1 ? QString::number(second) : two(second);
-        } else if (l == QLatin1Char('m')) {
-            // Minutes right after hours or before seconds, months otherwise.
-            qsizetype next = i + run;
-            while (next < format.size() && !format.at(next).isLetter())
-                ++next;
-            const bool minutes =
-                run <= 2 && (afterHour || (next < format.size() && format.at(next).toLower() == QLatin1Char('s')));
-            if (minutes)
-                out += run == 1 ? QString::number(minute) : two(minute);
-            else if (run == 1)
-                out += QString::number(month);
-            else if (run == 2)
-                out += two(month);
-            else
-                out += QLatin1String(months[month - 1]);
-            afterHour = false;
-        } else if (c == QLatin1Char('.') && i + 1 < format.size() && format.at(i + 1) == QLatin1Char('0')) {
-            out += QLatin1Char('.');
-            out += QLatin1Char('0');
-            run = 2;
-        } else {
-            out.append(format.mid(i, run));
-        }
-        i += run;
-    }
-    return out;
-}
-
-// Plain numeric formats: zeros and hashes with an optional fraction,
-// thousands separator and percent sign. Anything else shows as General.
-QString numberText(double v, const QString& fullFormat, bool base1904) {
-    if (!std::isfinite(v))
-        return QStringLiteral("#NUM!");
-    QString format = fullFormat;
-    bool negativeSection = false;
-    const QStringList sections = fullFormat.split(QLatin1Char(';'));
-    if (v < 0 && sections.size() > 1) {
-        format = sections.at(1);
-        negativeSection = true;
-    } else if (v == 0 && sections.size() > 2) {
-        format = sections.at(2);
-    } else {
-        format = sections.at(0);
-    }
-    // Colour and condition brackets change nothing in the text.
-    QString plain;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        if (format.at(i) == QLatin1Char('[') && !isDateFormat(format.mid(i, format.indexOf(QLatin1Char(']'), i) - i + 1))) {
-            const qsizetype end = format.indexOf(QLatin1Char(']'), i);
-            if (end < 0)
-                break;
-            i = end;
-            continue;
-        }
-        plain += format.at(i);
-    }
-    format = plain;
-    if (format.isEmpty() || format.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0 ||
-        format == QLatin1String("@"))
-        return general(v);
-    if (isDateFormat(format))
-        return dateText(v, base1904, format);
-
-    qsizetype first = -1, last = -1;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == QLatin1Char('0') || c == QLatin1Char('#') || c == QLatin1Char('?') ||
-            c == QLatin1Char('.') || c == QLatin1Char(',')) {
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-    }
-    if (first < 0 || format.contains(QLatin1Char('E'), Qt::CaseInsensitive) || format.contains(QLatin1Char('/')))
-        return general(v);
-    const QString body = format.mid(first, last - first + 1);
-    const QString prefix = format.left(first).remove(QLatin1Char('"')).remove(QLatin1Char('\\'));
-    const QString suffix = format.mid(last + 1).remove(QLatin1Char('"')).remove(QLatin1Char('\\'));
-    const bool percent = suffix.contains(QLatin1Char('%'));
-    const qsizetype point = body.indexOf(QLatin1Char('.'));
-    const QString intPart = point < 0 ? body : body.left(point);
-    const QString fracPart = point < 0 ? QString() : body.mid(point + 1);
-    const int minInt = int(intPart.count(QLatin1Char('0')));
-    const int decimals = int(fracPart.count(QLatin1Char('0')) + fracPart.count(QLatin1Char('#')));
-    const int requiredDecimals = int(fracPart.count(QLatin1Char('0')));
-    const bool thousands = intPart.contains(QLatin1Char(','));
-
-    double a = std::fabs(v) * (percent ? 100 : 1);
-    // Round half away from zero, on the decimal text to avoid binary surprises.
-    QString digits = QString::number(a, 'f', std::min(decimals, 15));
-    const double scale = std::pow(10.0, decimals);
-    if (std::fabs(a) < 1e15) {
-        const double r = std::round(QString::number(a * scale, 'f', 6).toDouble()) / scale;
-        digits = QString::number(r, 'f', decimals);
-    }
-    QString whole = digits.section(QLatin1Char('.'), 0, 0);
-    QString frac = digits.section(QLatin1Char('.'), 1);
-    while (frac.size() > requiredDecimals && frac.endsWith(QLatin1Char('0')))
-        frac.chop(1);
-    if (whole == QLatin1String("0") && minInt == 0)
-        whole.clear();
-    while (whole.size() < minInt)
-        whole.prepend(QLatin1Char('0'));
-    if (thousands)
-        for (qsizetype i = whole.size() - 3; i > 0; i -= 3)
-            whole.insert(i, QLatin1Char(','));
-    QString text = whole;
-    if (point >= 0)
-        text += QLatin1Char('.') + frac;
-    const bool zero = !text.contains(QRegularExpression(QStringLiteral("[1-9]")));
-    const QString sign = (v < 0 && !negativeSection && !zero) ? QStringLiteral("-") : QString();
-    return sign + prefix + text + suffix;
-}
-
 // ---- workbook ---------------------------------------------------------------
 
 struct Globals {
@@ -535,6 +227,7 @@ struct Globals {
     QVector<QString> sst;
     qsizetype firstSheet = -1;
     QString sheetName;
+    bool calculated = false; // a spreadsheet program has calculated the formulas (RECALCID)
 };
 
 Globals readGlobals(const QByteArray& stream) {
@@ -556,6 +249,11 @@ Globals readGlobals(const QByteArray& stream) {
         switch (r.id) {
         case kCodePage:
             g.codePage = u16(r.data, 0);
+            break;
+        case kFilePass:
+            throw Encrypted();
+        case kRecalcId:
+            g.calculated = true;
             break;
         case kDateMode:
             g.base1904 = u16(r.data, 0) == 1;
@@ -602,7 +300,7 @@ QString formatOf(const Globals& g, int xf) {
     const auto custom = g.formats.constFind(index);
     if (custom != g.formats.constEnd() && !(index >= 14 && index <= 22))
         return *custom;
-    return builtInFormat(index);
+    return NumberFormat::builtIn(index);
 }
 
 QString errorText(int code) {
@@ -618,15 +316,7 @@ QString errorText(int code) {
     }
 }
 
-quint32 key(int row, int column) { return quint32(row) << 8 | quint32(column); }
-
 } // namespace
-
-QString Workbook::text(int row, int column) const {
-    if (row < 0 || row >= kMaxRows || column < 0 || column >= kMaxColumns)
-        return {};
-    return cells_.value(key(row, column));
-}
 
 Workbook parse(const QByteArray& stream, const QString& path) {
     try {
@@ -635,21 +325,22 @@ Workbook parse(const QByteArray& stream, const QString& path) {
         if (records.isEmpty() || records.first().id != kBof)
             throw Damaged();
         Workbook wb;
-        wb.sheetName_ = g.sheetName;
-        int lastRow = -1;
-        const auto used = [&](int row, int column) {
+        wb.setSheetName(g.sheetName);
+        const auto inside = [](int row, int column) {
             if (row >= kMaxRows || column >= kMaxColumns)
                 throw Damaged();
-            lastRow = std::max(lastRow, row);
+        };
+        const auto used = [&](int row, int column) {
+            inside(row, column);
+            wb.markUsed(row);
         };
         const auto put = [&](int row, int column, const QString& text) {
-            used(row, column);
-            if (!text.isEmpty())
-                wb.cells_.insert(key(row, column), text);
+            inside(row, column);
+            wb.setText(row, column, text);
         };
         const auto number = [&](int row, int column, int xf, double v) {
-            const QString format = formatOf(g, xf);
-            put(row, column, numberText(v, format, g.base1904));
+            inside(row, column);
+            wb.setNumber(row, column, v, NumberFormat::text(v, formatOf(g, xf), g.base1904));
         };
         for (qsizetype i = 1; i < records.size(); ++i) {
             const Record& r = records.at(i);
@@ -702,6 +393,15 @@ Workbook parse(const QByteArray& stream, const QString& path) {
                 const int row = u16(d, 0), column = u16(d, 2), xf = u16(d, 4);
                 if (d.size() < 14)
                     throw Damaged();
+                // A workbook no spreadsheet program has calculated (no
+                // RECALCID) holds a placeholder where the result belongs: an
+                // empty result, or eight zero bytes.
+                if (!g.calculated && (d.mid(6, 8) == QByteArray::fromHex("030000000000FFFF") ||
+                                      d.mid(6, 8) == QByteArray(8, '\0'))) {
+                    inside(row, column);
+                    wb.setUncomputed(row, column);
+                    break;
+                }
                 if (u16(d, 12) != 0xFFFF) {
                     number(row, column, xf, f64(d, 6));
                     break;
@@ -736,10 +436,11 @@ Workbook parse(const QByteArray& stream, const QString& path) {
                 break;
             }
         }
-        wb.rowCount_ = lastRow + 1;
         return wb;
     } catch (const Damaged&) {
-        throw DeskError(QStringLiteral("文件“%1”不是有效的 Excel 工作簿，或已损坏。").arg(path));
+        throw DeskError(SheetReader::damagedMessage(path));
+    } catch (const Encrypted&) {
+        throw DeskError(SheetReader::encryptedMessage(path));
     }
 }
 
@@ -753,36 +454,37 @@ struct GObjectUnref {
 template <typename T> using GsfPtr = std::unique_ptr<T, GObjectUnref>;
 } // namespace
 
-Workbook open(const QString& path) {
+Workbook read(const QByteArray& file, const QString& path) {
     static const bool gsfReady = (gsf_init(), true);
     Q_UNUSED(gsfReady);
-    if (!QFile::exists(path))
-        throw DeskError(QStringLiteral("找不到文件“%1”。").arg(path));
-    const QByteArray local = QFile::encodeName(path);
+    GsfPtr<GsfInput> input(
+        gsf_input_memory_new(reinterpret_cast<const guint8*>(file.constData()), gsf_off_t(file.size()), FALSE));
     GError* error = nullptr;
-    GsfPtr<GsfInput> input(gsf_input_stdio_new(local.constData(), &error));
-    if (error)
-        g_error_free(error);
-    if (!input)
-        throw DeskError(QStringLiteral("无法打开文件“%1”。").arg(path));
-    error = nullptr;
-    GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &error));
+    GsfPtr<GsfInfile> ole(input ? gsf_infile_msole_new(input.get(), &error) : nullptr);
     if (error)
         g_error_free(error);
     if (!ole)
-        throw DeskError(QStringLiteral("文件“%1”不是 Excel 97-2003 工作簿（.xls）。").arg(path));
+        throw DeskError(SheetReader::damagedMessage(path));
     GsfPtr<GsfInput> book(gsf_infile_child_by_name(ole.get(), "Workbook"));
     if (!book)
         book.reset(gsf_infile_child_by_name(ole.get(), "Book"));
-    if (!book)
-        throw DeskError(QStringLiteral("文件“%1”中没有 Excel 工作簿。").arg(path));
+    if (!book) {
+        // A workbook of Excel 2007 and later saved with a password to open.
+        if (GsfPtr<GsfInput>(gsf_infile_child_by_name(ole.get(), "EncryptedPackage")))
+            throw DeskError(SheetReader::encryptedMessage(path));
+        throw DeskError(SheetReader::notAWorkbookMessage(path));
+    }
     const gsf_off_t size = gsf_input_size(book.get());
     if (size < 0 || size > (gsf_off_t(1) << 30))
-        throw DeskError(QStringLiteral("文件“%1”不是有效的 Excel 工作簿，或已损坏。").arg(path));
+        throw DeskError(SheetReader::damagedMessage(path));
     QByteArray stream(qsizetype(size), Qt::Uninitialized);
     if (size > 0 && !gsf_input_read(book.get(), size_t(size), reinterpret_cast<guint8*>(stream.data())))
-        throw DeskError(QStringLiteral("文件“%1”不是有效的 Excel 工作簿，或已损坏。").arg(path));
+        throw DeskError(SheetReader::damagedMessage(path));
     return parse(stream, path);
+}
+
+Workbook open(const QString& path) {
+    return SheetReader::open(path);
 }
 
 } // namespace BiffReader

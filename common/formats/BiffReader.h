@@ -1,37 +1,30 @@
 #pragma once
 
+#include "Sheet.h"
+
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 
 // Excel 5.0/95 (BIFF5) and 97-2003 (BIFF8) workbooks (.xls), read through
 // libgsf's compound-file reader. Only the first worksheet is read, and each
 // cell as the text Excel shows for it: numbers through the cell's number
 // format, formulas by their last computed result, booleans and errors as
-// Excel spells them.
+// Excel spells them. A formula whose result was never computed (as some
+// generators write them) is an Uncomputed cell, never a guessed value.
 namespace BiffReader {
 
-class Workbook {
-public:
-    // Name of the first worksheet.
-    const QString& sheetName() const { return sheetName_; }
-    // 1-based number of the last used row (a formatted blank cell counts, as
-    // it does for Excel's last cell); 0 for an empty sheet.
-    int rowCount() const { return rowCount_; }
-    // Displayed text of the cell at 0-based (row, column); empty when the
-    // cell is empty or outside the sheet.
-    QString text(int row, int column) const;
+// The first worksheet; `Workbook::sheetName()` names it. A cell is at most
+// row 65535, column 255.
+using Workbook = Sheet;
 
-private:
-    friend Workbook parse(const QByteArray& stream, const QString& path);
-    QString sheetName_;
-    int rowCount_ = 0;
-    QHash<quint32, QString> cells_;
-};
-
-// Opens the workbook at `path`. A missing, unreadable, damaged or foreign
-// file throws DeskError with a Chinese message naming the file.
+// Opens the workbook at `path` (whatever kind of workbook it is, as
+// SheetReader::open). A missing, unreadable, damaged or foreign file throws
+// DeskError with a Chinese message naming the file.
 Workbook open(const QString& path);
+
+// Reads an .xls file (an OLE2 compound file) held in memory; `path` only
+// names it in messages.
+Workbook read(const QByteArray& file, const QString& path);
 
 // Reads a workbook stream ("Workbook" or "Book") already taken out of its
 // compound file; `path` only names the file in error messages.

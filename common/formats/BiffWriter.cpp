@@ -1,6 +1,7 @@
 #include "BiffWriter.h"
 #include "DeskError.h"
 #include "FileModes.h"
+#include "FileOps.h"
 #include "Query.h"
 
 #include <QDir>
@@ -150,9 +151,9 @@ int displayWidth(QStringView text) {
     return width;
 }
 
-// The column widths (in 1/256 of a character) that show the longest text of
-// each column whole; 0 for a column without any text or number.
-QVector<int> columnWidths(const QStringList& header, const QVector<QVector<QVariant>>& rows) {
+} // namespace
+
+QVector<int> BiffWriter::columnWidths(const QStringList& header, const QVector<QVector<QVariant>>& rows) {
     constexpr int kMinChars = 8;    // Excel's default column is about 8 characters wide
     constexpr int kMaxChars = 255;  // the widest column Excel allows
     QVector<int> longest(header.size(), -1);
@@ -188,6 +189,8 @@ QVector<int> columnWidths(const QStringList& header, const QVector<QVector<QVari
     }
     return widths;
 }
+
+namespace {
 
 // UTF-16 is needed only when some character lies beyond U+00FF.
 bool needsWideForm(QStringView text) {
@@ -508,7 +511,7 @@ WorkbookStream workbookStream(const QString& path, const QString& sheetName, con
 
     const qsizetype expectedCells = (rows.size() + 1) * std::max<qsizetype>(header.size(), 1);
     SharedStrings strings;
-    Sheet sheet(path, strings, expectedCells, columnWidths(header, rows));
+    Sheet sheet(path, strings, expectedCells, BiffWriter::columnWidths(header, rows));
     for (qsizetype c = 0; c < header.size(); ++c)
         sheet.text(0, int(c), header.at(c));
     for (qsizetype r = 0; r < rows.size(); ++r) {
@@ -573,8 +576,9 @@ struct GObjectUnref {
 template <typename T> using GsfPtr = std::unique_ptr<T, GObjectUnref>;
 
 QString gsfReason(GsfOutput* output) {
-    const GError* error = output ? gsf_output_error(output) : nullptr;
-    return error && error->message ? QString::fromUtf8(error->message) : QStringLiteral("内部错误");
+    // A memory sink fails only when memory runs out; its text is English.
+    Q_UNUSED(output);
+    return QStringLiteral("内存不足，无法生成工作簿");
 }
 
 bool write(GsfOutput* output, const Bytes& bytes) {
@@ -640,14 +644,14 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
     const bool replacing = target.exists(); // a replaced file keeps its mode
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
-        throw DeskError(notWritten(path, out.errorString()));
+        throw DeskError(notWritten(path, fileProblem(out)));
     if (out.write(file.bytes(), file.size()) != file.size()) {
-        const QString reason = out.errorString();
+        const QString reason = fileProblem(out);
         out.cancelWriting();
         throw DeskError(notWritten(path, reason));
     }
     if (!out.commit())
-        throw DeskError(notWritten(path, out.errorString()));
+        throw DeskError(notWritten(path, fileProblem(out)));
     if (!replacing)
         FileModes::settle(path);
 }

@@ -25,4 +25,9 @@ namespace BiffWriter {
 void writeWorkbook(const QString& path, const QString& sheetName, const QStringList& header,
                    const QVector<QVector<QVariant>>& rows);
 
+// The column widths (in 1/256 of a character) that show the longest text of
+// each column whole, at least Excel's default 8 characters; 0 for a column
+// without any text or number. An .xlsx list gets the same widths.
+QVector<int> columnWidths(const QStringList& header, const QVector<QVector<QVariant>>& rows);
+
 } // namespace BiffWriter

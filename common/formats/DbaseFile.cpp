@@ -87,12 +87,9 @@ Table read(const QString& path) {
     lastProblem.clear();
     openingPath = QFile::encodeName(path);
     const std::unique_ptr<DBFInfo, Closer> handle(DBFOpenLL(openingPath.constData(), "rb", &hooks));
-    if (!handle) {
-        QString message = QStringLiteral("无法读取dBase文件“%1”，它可能已损坏或不是dBase文件。").arg(shown(path));
-        if (!lastProblem.isEmpty())
-            message += QLatin1Char('(') + lastProblem + QLatin1Char(')');
-        throw DbError(message, lastProblem, path);
-    }
+    if (!handle)
+        throw DbError(QStringLiteral("无法读取dBase文件“%1”，它已损坏或不是dBase文件。").arg(shown(path)), lastProblem,
+                      path);
 
     Table table;
     const int fields = DBFGetFieldCount(handle.get());
@@ -106,11 +103,18 @@ Table read(const QString& path) {
         table.columns << Gb18030::decode(QByteArray(name)).trimmed();
     }
 
+    // The header's record count is checked against what the file holds
+    // before anything is set aside for the records.
     const int records = DBFGetRecordCount(handle.get());
-    // The header's count is the file's word only (a 98-byte file may claim
-    // millions of records): room for no more records than the file holds.
-    const qint64 recordBytes = qMax(1, handle->nRecordLength);
-    table.rows.reserve(qsizetype(std::clamp<qint64>(records, 0, info.size() / recordBytes)));
+    const qint64 recordLength = handle->nRecordLength;
+    const qint64 room = recordLength > 0 ? (info.size() - handle->nHeaderLength) / recordLength : 0;
+    if (records < 0 || recordLength <= 0 || qint64(records) > std::max<qint64>(room, 0))
+        throw DbError(QStringLiteral("dBase文件“%1”不完整：文件头记载了%2条记录，文件中只有%3条的位置，它可能已损坏或没有复制完整。")
+                          .arg(shown(path))
+                          .arg(records)
+                          .arg(std::max<qint64>(room, 0)),
+                      lastProblem, path);
+    table.rows.reserve(records);
     for (int r = 0; r < records; ++r) {
         if (DBFIsRecordDeleted(handle.get(), r))
             continue;
@@ -119,10 +123,9 @@ Table read(const QString& path) {
         for (int f = 0; f < fields; ++f)
             row << valueOf(handle.get(), r, f, types[size_t(f)], decimals[size_t(f)]);
         if (!lastProblem.isEmpty()) // a record that could not be read
-            throw DbError(QStringLiteral("dBase文件“%1”的第%2条记录无法读取，文件可能已损坏。(%3)")
+            throw DbError(QStringLiteral("dBase文件“%1”的第%2条记录无法读取，文件可能已损坏。")
                               .arg(shown(path))
-                              .arg(r + 1)
-                              .arg(lastProblem),
+                              .arg(r + 1),
                           lastProblem, path);
         table.rows << row;
     }

@@ -72,12 +72,19 @@ bool compress(const Pixels& in, int quality, ErrorManager& manager, unsigned cha
 
 struct Decoded {
     Header header;
+    QSize atLeast;             // the size wanted; empty: the whole picture
+    int scale = 8;             // the output is scale/8 of the picture
+    int outWidth = 0, outHeight = 0;
     unsigned char* bits = nullptr; // when rows are wanted: filled row by row
     int stride = 0;
 };
 
+// libjpeg's own buffers (a progressive picture keeps all its coefficients)
+// stay below this; a file asking for more is refused as damaged.
+constexpr long memoryLimit = 512L * 1024 * 1024;
+
 // Reads the header, and the rows when `rows` is set (it is called once for
-// the header and once more with a buffer of the right size).
+// the header and once more with a buffer of the size the first call found).
 bool decompress(const QByteArray& jpeg, bool rows, Decoded& decoded, ErrorManager& manager) {
     jpeg_decompress_struct info;
     install(manager, *reinterpret_cast<jpeg_common_struct*>(&info));
@@ -86,6 +93,7 @@ bool decompress(const QByteArray& jpeg, bool rows, Decoded& decoded, ErrorManage
         return false;
     }
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = memoryLimit;
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.constData()), (unsigned long)jpeg.size());
     jpeg_read_header(&info, TRUE);
     decoded.header.width = int(info.image_width);
@@ -95,9 +103,38 @@ bool decompress(const QByteArray& jpeg, bool rows, Decoded& decoded, ErrorManage
     // Baseline: sequential Huffman coding with 8-bit samples and at most
     // two tables of each kind; libjpeg writes such a frame as SOF0.
     decoded.header.baseline = !info.progressive_mode && !info.arith_code && info.data_precision == 8;
-    if (rows) {
-        info.out_color_space = JCS_RGB;
+    info.out_color_space = JCS_RGB;
+    if (!rows) {
+        // The smallest scale whose output still covers the size wanted.
+        decoded.scale = 8;
+        if (!decoded.atLeast.isEmpty()) {
+            for (int scale = 1; scale < 8; ++scale) {
+                info.scale_num = unsigned(scale);
+                info.scale_denom = 8;
+                jpeg_calc_output_dimensions(&info);
+                if (int(info.output_width) >= decoded.atLeast.width() &&
+                    int(info.output_height) >= decoded.atLeast.height()) {
+                    decoded.scale = scale;
+                    break;
+                }
+            }
+        }
+        info.scale_num = unsigned(decoded.scale);
+        info.scale_denom = 8;
+        jpeg_calc_output_dimensions(&info);
+        decoded.outWidth = int(info.output_width);
+        decoded.outHeight = int(info.output_height);
+    } else {
+        info.scale_num = unsigned(decoded.scale);
+        info.scale_denom = 8;
         jpeg_start_decompress(&info);
+        // The rows go into a buffer made for the size found before.
+        if (int(info.output_width) != decoded.outWidth || int(info.output_height) != decoded.outHeight ||
+            info.output_components != 3) {
+            std::snprintf(manager.message, sizeof manager.message, "unexpected output size");
+            jpeg_destroy_decompress(&info);
+            return false;
+        }
         while (info.output_scanline < info.output_height) {
             JSAMPROW row = decoded.bits + qsizetype(info.output_scanline) * decoded.stride;
             jpeg_read_scanlines(&info, &row, 1);
@@ -190,21 +227,22 @@ Header readHeader(const QByteArray& jpeg) {
     return decoded.header;
 }
 
-QImage decode(const QByteArray& jpeg) {
-    const Header header = readHeader(jpeg);
-    // The frame header is the file's word only: a few hundred bytes may
-    // claim gigabytes of pixels. No photograph comes near this size.
-    constexpr int largestSide = 8000;
-    if (header.width > largestSide || header.height > largestSide)
-        throw DeskError(QStringLiteral("JPEG 图像过大（%1×%2 像素，最多 %3×%3），无法显示。")
-                            .arg(header.width)
-                            .arg(header.height)
-                            .arg(largestSide));
-    QImage image(header.width, header.height, QImage::Format_RGB888);
-    if (image.isNull())
-        throw DeskError(QStringLiteral("JPEG 图像过大，无法显示。"));
+QImage decode(const QByteArray& jpeg) { return decode(jpeg, QSize()); }
+
+QImage decode(const QByteArray& jpeg, QSize atLeast) {
     ErrorManager manager;
     Decoded decoded;
+    decoded.atLeast = atLeast;
+    if (!decompress(jpeg, false, decoded, manager))
+        throw failure("读取", manager);
+    // The header may claim any size: refused before anything is allocated.
+    if (decoded.header.width > maxSide || decoded.header.height > maxSide)
+        throw DeskError(QStringLiteral("JPEG 图像过大（%1 × %2 像素），无法读取。")
+                            .arg(decoded.header.width)
+                            .arg(decoded.header.height));
+    QImage image(decoded.outWidth, decoded.outHeight, QImage::Format_RGB888);
+    if (image.isNull())
+        throw DeskError(QStringLiteral("JPEG 图像过大，无法显示。"));
     decoded.bits = image.bits();
     decoded.stride = int(image.bytesPerLine());
     if (!decompress(jpeg, true, decoded, manager))

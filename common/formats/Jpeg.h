@@ -28,8 +28,19 @@ struct Header {
 // Reads the header of a JPEG file; throws DeskError when it is not one.
 Header readHeader(const QByteArray& jpeg);
 
+// The largest picture decoded, across and down. A file's header may claim
+// any size (a few hundred bytes can claim 30000 × 30000 pixels); a larger
+// picture is refused before anything is allocated for it.
+constexpr int maxSide = 8000;
+
 // Decodes a JPEG file into a 24-bit image (Format_RGB888) for display;
-// throws DeskError when it is damaged.
+// throws DeskError when it is damaged or larger than maxSide.
 QImage decode(const QByteArray& jpeg);
+
+// The same, at the smallest of libjpeg's reduced sizes (n/8 of the picture,
+// n = 1 ... 8) that still covers `atLeast` both ways: a photograph printed
+// in a small box is decoded no larger than the box needs. A picture smaller
+// than `atLeast` comes at its own size.
+QImage decode(const QByteArray& jpeg, QSize atLeast);
 
 } // namespace Jpeg

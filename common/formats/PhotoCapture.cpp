@@ -3,7 +3,6 @@
 #include "Bitmap.h"
 #include "Jpeg.h"
 #include "Text.h"
-#include "WholeFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -48,17 +47,13 @@ QImage cutFrame(const QImage& frame, const FrameRect& rect) {
     return cut;
 }
 
-QString photoPath(const QString& programFolder, const QString& subNumberText) {
-    return programFolder + QStringLiteral("photo/") + Text::trimmed(subNumberText) + QStringLiteral(".jpg");
-}
-
 QString frameFile(const QString& programFolder) { return programFolder + QStringLiteral("temp.bmp"); }
 
 QString cutFile(const QString& programFolder) { return programFolder + QStringLiteral("tmp.bmp"); }
 
 QString messageFor(Outcome outcome) {
     switch (outcome) {
-    case Outcome::Saved:
+    case Outcome::Captured:
         return QString();
     case Outcome::NoCamera:
         return QStringLiteral("没有连接上视频设备，请连接。");
@@ -70,10 +65,10 @@ QString messageFor(Outcome outcome) {
     return QString();
 }
 
-Outcome grabPhoto(const QImage& frame, const FrameRect& rect, QSize photoSize, const QString& subNumberText,
-                  const QString& programFolder) {
+Shot capture(const QImage& frame, const FrameRect& rect, QSize photoSize, const QString& subNumberText,
+             const QString& programFolder) {
     if (frame.isNull())
-        return Outcome::NoCamera;
+        return {Outcome::NoCamera, {}};
     const QImage whole = frame.format() == QImage::Format_BGR888 ? frame : frame.convertToFormat(QImage::Format_BGR888);
     Bitmap::writeBmp24(frameFile(programFolder), whole);
 
@@ -82,14 +77,13 @@ Outcome grabPhoto(const QImage& frame, const FrameRect& rect, QSize photoSize, c
     const QImage cut = cutFrame(whole, rect);
     Bitmap::writeBmp24(cutFile(programFolder), cut);
     const QImage photo = Bitmap::scaleBitmap(cut, photoSize);
-    const QByteArray jpeg = Jpeg::encode(photo, Jpeg::photoQuality);
+    QByteArray jpeg = Jpeg::encode(photo, Jpeg::photoQuality);
 
     if (subNumberText.isEmpty())
-        return Outcome::SubNumberEmpty;
+        return {Outcome::SubNumberEmpty, {}};
     if (Text::trimmed(subNumberText).size() != subNumberLength)
-        return Outcome::SubNumberLength;
-    WholeFile::replaceAtomically(photoPath(programFolder, subNumberText), jpeg);
-    return Outcome::Saved;
+        return {Outcome::SubNumberLength, {}};
+    return {Outcome::Captured, std::move(jpeg)};
 }
 
 } // namespace PhotoCapture

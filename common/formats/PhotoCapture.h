@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -8,8 +9,9 @@
 
 // The capture of a student's photograph: the framing rectangle on the
 // 640 x 480 camera frame, and the pipeline from a grabbed frame to the JPEG
-// in the photo store (grab, cut, scale, encode, save). No window code: the
-// photo window maps the outcome to its message box.
+// of the photo (grab, cut, scale, encode); the registration station stores
+// it in its photo store. No window code: the photo window maps the outcome
+// to its message box.
 namespace PhotoCapture {
 
 constexpr int frameWidth = 640;
@@ -39,25 +41,26 @@ QPoint initialCentre(QSize videoArea);
 // whatever of `rect` lies outside the frame comes out black.
 QImage cutFrame(const QImage& frame, const FrameRect& rect);
 
-// "photo/" + trimmed sub-number + ".jpg" in the program folder (which
-// ends in '/').
-QString photoPath(const QString& programFolder, const QString& subNumberText);
-
 // The working files in the program folder, rewritten by every capture.
 QString frameFile(const QString& programFolder); // "temp.bmp": the whole frame
 QString cutFile(const QString& programFolder);   // "tmp.bmp": the framing rectangle
 
 enum class Outcome {
-    Saved,           // the photo is in the store
+    Captured,        // the photo is encoded, ready to be stored under the sub-number
     NoCamera,        // no camera running, or it has not delivered a frame yet; nothing written
     SubNumberEmpty,  // the sub-number box is empty; working files written, no photo
     SubNumberLength, // the trimmed sub-number is not 14 characters; working files written, no photo
 };
 
-// The message the window shows for an outcome (empty for Saved).
+// The message the window shows for an outcome (empty for Captured).
 QString messageFor(Outcome outcome);
 
-// Captures the photograph of `subNumberText` (the sub-number box as typed)
+struct Shot {
+    Outcome outcome = Outcome::NoCamera;
+    QByteArray jpeg; // the photo, for Captured only
+};
+
+// Takes the photograph of `subNumberText` (the sub-number box as typed)
 // from `frame` (null when no camera runs or no frame arrived yet):
 //   1. no frame: NoCamera;
 //   2. the whole frame to "temp.bmp";
@@ -65,11 +68,12 @@ QString messageFor(Outcome outcome);
 //   4. scaled to `photoSize` (Bitmap::scaleBitmap) and encoded as JPEG
 //      at quality 80;
 //   5. the sub-number checks: SubNumberEmpty, SubNumberLength;
-//   6. the JPEG replaces photoPath() in one step: Saved.
-// Throws FileError when a file cannot be written (a missing photo folder,
-// a full disk); the old photo then stays as it was. Throws DeskError for a
-// photo size below 2 x 2.
-Outcome grabPhoto(const QImage& frame, const FrameRect& rect, QSize photoSize, const QString& subNumberText,
-                  const QString& programFolder);
+//   6. Captured, with the JPEG. Storing it under the sub-number is the
+//      photo store's part (it also judges whether the number can name a
+//      file).
+// Throws FileError when a working file cannot be written. Throws
+// DeskError for a photo size below 2 x 2.
+Shot capture(const QImage& frame, const FrameRect& rect, QSize photoSize, const QString& subNumberText,
+             const QString& programFolder);
 
 } // namespace PhotoCapture

@@ -1,6 +1,7 @@
 #include "DbGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "TableChanges.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -28,12 +29,32 @@ QVariant storedValue(const QVariant& typed) {
 DataSource::DataSource(Query* query, QString table, QString keyField, QObject* parent)
     : QAbstractTableModel(parent), query_(query), table_(std::move(table)), keyField_(std::move(keyField)) {
     listener_ = query_->addListener([this](Query::Change change) { queryChanged(change); });
+    tableListener_ = TableChanges::addListener(
+        [this](const QString& path, const QString& table, const void* origin) { tableWritten(path, table, origin); });
     showQuery();
 }
 
 DataSource::~DataSource() {
+    TableChanges::removeListener(tableListener_);
     if (query_)
         query_->removeListener(listener_);
+}
+
+void DataSource::tableWritten(const QString& databasePath, const QString& table, const void* origin) {
+    if (origin == this || !isActive() || table.compare(table_, Qt::CaseInsensitive) != 0 ||
+        !TableChanges::samePath(databasePath, query_->databasePath()))
+        return;
+    outdated_ = true;
+    emit outdated();
+}
+
+void DataSource::announceWrite() const { TableChanges::announce(query_->databasePath(), table_, this); }
+
+void DataSource::refreshOutdated() {
+    if (!outdated_ || state_ != State::Browse)
+        return;
+    outdated_ = false;
+    refresh();
 }
 
 namespace {
@@ -77,6 +98,7 @@ void DataSource::queryChanged(Query::Change change) {
 }
 
 void DataSource::showQuery() {
+    outdated_ = false; // the rows are read afresh
     shown_.clear();
     state_ = State::Browse;
     buffer_.clear();
@@ -400,6 +422,7 @@ void DataSource::post() {
     buffer_.clear();
     setState(State::Browse);
     emit dataChanged(index(current_, 0), index(current_, columnCount() - 1));
+    announceWrite();
 }
 
 void DataSource::cancel() {
@@ -443,6 +466,7 @@ void DataSource::remove() {
     setState(State::Browse);
     removeCurrentRow();
     moveTo(current_);
+    announceWrite();
 }
 
 void DataSource::refresh() {
@@ -498,6 +522,22 @@ void DbGrid::setDataSource(DataSource* source) {
     connect(source, &QAbstractItemModel::rowsInserted, this, follow);
     connect(source, &QAbstractItemModel::rowsRemoved, this, follow);
     connect(source, &QAbstractItemModel::modelReset, this, [this] { resizeColumnsToContents(); });
+    disconnect(outdatedConnection_);
+    outdatedConnection_ = connect(source, &DataSource::outdated, this, [this] {
+        if (isVisible())
+            refreshIfOutdated();
+    });
+}
+
+void DbGrid::showEvent(QShowEvent* event) {
+    QTableView::showEvent(event);
+    refreshIfOutdated();
+}
+
+// The rows written elsewhere are shown as stored now.
+void DbGrid::refreshIfOutdated() {
+    if (source_ && source_->isOutdated())
+        ErrorBoundary::run([this] { source_->refreshOutdated(); });
 }
 
 void DbGrid::followSource(int row) {

@@ -18,6 +18,12 @@
 // and shows the query's rows afresh from the first; a pending edit is
 // dropped then. No window has to tell it.
 //
+// It also follows what is written to its table elsewhere (TableChanges):
+// the rows it shows are then outdated, and a grid showing the source reads
+// them again (refresh) at once when it is on screen, else when it is next
+// shown. Edits and deletes through a source are announced the same way, so
+// the other grids over the table follow them.
+//
 // The key names the row an edit or a delete addresses: the table's primary
 // key, or "rowid" for a table without one (the query then selects
 // "rowid, *"; the column is not shown). When the key is not unique in the
@@ -63,6 +69,13 @@ public:
     // Makes `row` current; posts a pending edit of another row first.
     void setCurrentRow(int row);
 
+    // Whether rows of the table were written elsewhere since the query's
+    // rows were read.
+    bool isOutdated() const { return outdated_; }
+    // Reads the rows again (refresh) when they are outdated and no edit is
+    // pending.
+    void refreshOutdated();
+
     // True while rows are being inserted or removed: views then move their
     // current cell by themselves, which is not a change of the current row.
     bool isReshaping() const { return reshaping_; }
@@ -78,6 +91,8 @@ public:
 signals:
     void currentRowChanged(int row);
     void stateChanged();
+    // Rows of the table were written elsewhere (isOutdated()).
+    void outdated();
 
 private:
     // What the table's schema says about the rows shown.
@@ -95,6 +110,8 @@ private:
     };
 
     void queryChanged(Query::Change change);
+    void tableWritten(const QString& databasePath, const QString& table, const void* origin);
+    void announceWrite() const;
     void showQuery();
     void readSchema();
     bool isReadOnlyColumn(int queryColumn) const;
@@ -108,6 +125,8 @@ private:
 
     Query* query_;
     int listener_ = 0;
+    int tableListener_ = 0;
+    bool outdated_ = false;
     bool ownChange_ = false; // the source itself changes the query's rows
     QString table_;
     QString keyField_;
@@ -126,9 +145,14 @@ public:
     void setDataSource(DataSource* source);
     DataSource* dataSource() const { return source_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void followSource(int row);
+    void refreshIfOutdated();
     DataSource* source_ = nullptr;
+    QMetaObject::Connection outdatedConnection_;
     bool syncing_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include "Fonts.h"
+#include "PrintFonts.h"
 
 #include <QApplication>
 #include <QFont>
@@ -6,14 +7,8 @@
 namespace Fonts {
 
 void install() {
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("Noto Serif CJK SC"),
-                                                        QStringLiteral("AR PL UMing CN"),
-                                                        QStringLiteral("WenQuanYi Zen Hei")});
-    QFont::insertSubstitutions(QStringLiteral("黑体"), {QStringLiteral("Noto Sans CJK SC"),
-                                                        QStringLiteral("WenQuanYi Zen Hei")});
-    QFont::insertSubstitutions(QStringLiteral("隶书"), {QStringLiteral("AR PL UKai CN"),
-                                                        QStringLiteral("Noto Serif CJK SC")});
-    QFont font(QStringLiteral("宋体"));
+    PrintFonts::installSubstitutions();
+    QFont font(PrintFonts::SongTi);
     font.setPointSize(9);
     QApplication::setFont(font);
 }

@@ -141,6 +141,11 @@ void TestCompaction::fullDiskWhileCompacting() {
         QFAIL("a full disk must end the run");
     } catch (const DbError& e) {
         QVERIFY2(e.message().contains(QStringLiteral("磁盘已满")), qPrintable(e.message()));
+        // The copy that could not be written is named, the source is intact.
+        QVERIFY2(e.message().startsWith(QStringLiteral("无法写入压缩后的数据库文件“%1”")
+                                            .arg(QDir::toNativeSeparators(work(QStringLiteral("压缩CSBMK.mdb"))))),
+                 qPrintable(e.message()));
+        QCOMPARE(e.path(), work(QStringLiteral("压缩CSBMK.mdb")));
     }
     QVERIFY(bytesWritten() >= 8192);
     QCOMPARE(contentOf(data(QStringLiteral("CSBMK.mdb"))), original_);

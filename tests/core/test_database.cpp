@@ -1,4 +1,6 @@
 #include "Database.h"
+#include "FaultInjection.h"
+#include "FileProtection.h"
 #include "Query.h"
 #include "Schema.h"
 
@@ -27,10 +29,12 @@ private slots:
     void unstorableCharactersAreRefused();
     void quotedDigitsAreStoredAsNumbers();
     void engineTextIsKept();
+    void constraintFailuresInChinese();
     void notADatabase();
     void lockedFile();
     void readOnlyFolder();
     void transactionRollsBackUnlessCommitted();
+    void keptRowsOnlyWhenTheCommitWorked();
     void compactionCopiesEverything();
     void translatesAccessTableDefinitions();
 
@@ -113,8 +117,9 @@ void TestDatabase::tooLongValueNamesColumnAndValue() {
         QVERIFY2(e.message().contains(QStringLiteral("姓名")), qPrintable(e.message()));
         QVERIFY(e.message().contains(QStringLiteral("欧阳张三李四王五赵六钱")));
         QVERIFY(e.message().contains(QStringLiteral("10")));
+        // The engine's English stays out of the message, kept beside it.
         QVERIFY(e.engineText().contains(QStringLiteral("CHECK constraint failed")));
-        QVERIFY(e.message().contains(e.engineText()));
+        QVERIFY(!e.message().contains(e.engineText()));
     }
     // Bound values are named too; ten characters are fine.
     try {
@@ -326,8 +331,32 @@ void TestDatabase::engineTextIsKept() {
         QFAIL("no error");
     } catch (const DbError& e) {
         QVERIFY(e.message().contains(QStringLiteral("没有表“没有的表”")));
-        QVERIFY(e.message().contains(QStringLiteral("no such table")));
+        QVERIFY(!e.message().contains(QStringLiteral("no such table")));
+        QVERIFY(e.engineText().contains(QStringLiteral("no such table")));
         QCOMPARE(e.path(), path_);
+    }
+}
+
+// Refusals the engine words in English reach the user in Chinese, naming
+// the column; none of them ends in the engine's words.
+void TestDatabase::constraintFailuresInChinese() {
+    Connection c(path_);
+    c.execute(QStringLiteral("create table 约束(编号 text unique, 名称 text not null, 数 integer check(数 % 2 = 0))"));
+    c.execute(QStringLiteral("insert into 约束 values('a','甲',2)"));
+    const QList<QPair<QString, QString>> cases{
+        {QStringLiteral("insert into 约束 values('a','乙',4)"), QStringLiteral("字段“编号”的值与已有的记录重复")},
+        {QStringLiteral("insert into 约束 values('b',null,4)"), QStringLiteral("字段“名称”不能为空")},
+        {QStringLiteral("insert into 约束 values('c','丙',3)"), QStringLiteral("不符合")},
+    };
+    for (const auto& [sql, expected] : cases) {
+        try {
+            c.execute(sql);
+            QFAIL("accepted");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+            QVERIFY2(!e.message().contains(QStringLiteral("constraint")), qPrintable(e.message()));
+            QVERIFY(!e.engineText().isEmpty());
+        }
     }
 }
 
@@ -345,6 +374,15 @@ void TestDatabase::notADatabase() {
         QFAIL("read a text file as a database");
     } catch (const DbError& e) {
         QVERIFY2(e.message().contains(QStringLiteral("不是有效的数据库文件")), qPrintable(e.message()));
+    }
+    // A station file put back into its protected form by someone else is
+    // in use elsewhere, not broken.
+    QCOMPARE(FileProtection::protect(path_), FileProtection::Form::Plain);
+    try {
+        Connection(path_).execute(QStringLiteral("insert into 学生表(姓名) values('a')"));
+        QFAIL("wrote into a protected file");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().contains(QStringLiteral("正被其他程序使用")), qPrintable(e.message()));
     }
 }
 
@@ -400,6 +438,49 @@ void TestDatabase::transactionRollsBackUnlessCommitted() {
     q.open();
     QCOMPARE(q.recordCount(), 1);
     QCOMPARE(q.text(QStringLiteral("姓名")), QStringLiteral("b"));
+}
+
+void TestDatabase::keptRowsOnlyWhenTheCommitWorked() {
+    const auto rows = [this] {
+        Query q;
+        q.setDatabasePath(path_);
+        q.setSql(QStringLiteral("select count(*) as n from 学生表"));
+        q.open();
+        return q.integer(QStringLiteral("n"));
+    };
+    // An import of 3000 rows (they stay in the engine's cache until the
+    // commit) stopped by a refused row.
+    const auto importStoppedByARefusedRow = [](Connection& c) {
+        Transaction t(c);
+        try {
+            for (int i = 0; i < 3000; ++i)
+                c.execute(QStringLiteral("insert into 学生表(姓名,家庭住址) values('学生',?)"),
+                          {{QString(), QString(20, QChar(u'址'))}});
+            c.execute(QStringLiteral("insert into 学生表(姓名) values('这个名字实在是太长太长了')"));
+        } catch (const DbError&) {
+            t.rethrowKeepingDone(QStringLiteral("此前导入的行"));
+        }
+    };
+    {
+        Connection c(path_);
+        QVERIFY_THROWS_EXCEPTION(DbError, importStoppedByARefusedRow(c));
+    }
+    QCOMPARE(rows(), 3000LL); // kept
+
+    // The disk fills up while the rows are being kept: nothing is claimed.
+    {
+        FaultInjection::WriteBudget full(100000, QFileInfo(path_).fileName());
+        Connection c(path_);
+        try {
+            importStoppedByARefusedRow(c);
+            QFAIL("the refused row must be reported");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("过长")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("此前导入的行没有保存")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("磁盘已满")), qPrintable(e.message()));
+        }
+    }
+    QCOMPARE(rows(), 3000LL);
 }
 
 void TestDatabase::compactionCopiesEverything() {

@@ -60,12 +60,13 @@ void TestFileProtection::roundTripAndIdempotence() {
     QCOMPARE(guarded.mid(16), plain.mid(16)); // only the magic differs
     QCOMPARE(FileProtection::protect(db_), Form::Protected);
     QCOMPARE(bytes(db_), guarded);
-    // The engine refuses the protected form, and the refusal changes nothing.
+    // The engine refuses the protected form, and the refusal changes
+    // nothing; a file protected while in use is in use elsewhere.
     try {
         rows();
         QFAIL("the engine opened a protected file");
     } catch (const DbError& e) {
-        QVERIFY2(e.message().contains(QStringLiteral("不是有效的数据库文件")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(QStringLiteral("正被其他程序使用")), qPrintable(e.message()));
     }
     QCOMPARE(bytes(db_), guarded);
 

@@ -11,6 +11,8 @@
 #include "UnitSJDC.h"
 #include "Unitsjdcbg.h"
 
+#include <QComboBox>
+#include <cmath>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,6 +71,7 @@ private slots:
     void reportCountsAndLists();
     void emptyExport();
     void excelExports();
+    void xlsxListsEqualTheXlsLists();
     void failedWorkbookKeepsTheOldOne();
     void leftoversOfInterruptedExportsAreRemoved();
 
@@ -418,6 +421,40 @@ void TestCreditExport::excelExports() {
     QCOMPARE(sumRows[0].toArray(), header);
     QCOMPARE(sumRows[1].toArray(),
              (QJsonArray{QJsonValue(), "09010100010003", "总分不符", "3", 120, 30, 144}));
+}
+
+// The same two lists as .xlsx (chosen beside the buttons; .xls is the
+// default): read back independently, sheet, cells and column widths equal
+// those of the .xls lists.
+void TestCreditExport::xlsxListsEqualTheXlsLists() {
+    addStudents(StationFolder::creditDb(), boundaryStudents);
+    QTemporaryDir excel;
+    runExport(3, "0101", "0001", out_.filePath(QStringLiteral("a.mdb")), [&] {
+        QComboBox* format = station_->sjdcbgfrm->findChild<QComboBox*>(QStringLiteral("ExportFormat"));
+        QVERIFY(format);
+        QCOMPARE(format->currentIndex(), 0);
+        for (int index : {0, 1}) {
+            format->setCurrentIndex(index);
+            dialogs_->folders << excel.path() << excel.path();
+            button(station_->sjdcbgfrm, "BitBtn2")->click();
+            button(station_->sjdcbgfrm, "BitBtn3")->click();
+        }
+    });
+    for (const QString& name : {QStringLiteral("学分不合格数据"), QStringLiteral("必修学分与选修学分之和不等于总学分数据")}) {
+        READ_WORKBOOK(xls, excel.filePath(name + QStringLiteral(".xls")));
+        READ_WORKBOOK(xlsx, excel.filePath(name + QStringLiteral(".xlsx")));
+        QCOMPARE(xlsx.value(QStringLiteral("sheets")), xls.value(QStringLiteral("sheets")));
+        QCOMPARE(xlsx.value(QStringLiteral("rows")), xls.value(QStringLiteral("rows")));
+        // An .xlsx file keeps the width with the cell padding (15 characters
+        // are stored as 15.71); both show the same number of characters.
+        QJsonArray xlsxCharacters;
+        for (const QJsonValue& width : xlsx.value(QStringLiteral("cols")).toArray())
+            xlsxCharacters << std::floor(width.toDouble());
+        QCOMPARE(xlsxCharacters, xls.value(QStringLiteral("cols")).toArray());
+        QVERIFY(xls.value(QStringLiteral("rows")).toArray().size() > 1);
+    }
+    QCOMPARE(dialogs_->texts(QStringLiteral("box")).size(), 4);
+    QVERIFY(dialogs_->texts(QStringLiteral("box")).last().endsWith(QStringLiteral(".xlsx")));
 }
 
 void TestCreditExport::failedWorkbookKeepsTheOldOne() {

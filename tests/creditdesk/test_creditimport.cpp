@@ -10,6 +10,7 @@
 #include "UnitDRSJ.h"
 #include "UnitSJDC.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -44,6 +45,7 @@ private slots:
     void importingTwiceAddsEveryoneAgain();
     void missingColumn_data();
     void missingColumn();
+    void registrationFileOrViewIsRefused();
     void creditThatIsNoNumber();
     void fractionalCreditsRoundHalfToEven();
     void numericSubNumbersInTheirOwnOrder();
@@ -192,10 +194,44 @@ void TestCreditImport::missingColumn() {
     FileProtection::protect(path);
     runImport(path);
     QCOMPARE(dialogs_->texts(QStringLiteral("error")),
-             QStringList{QStringLiteral("Field '%1' not found").arg(missing)});
+             QStringList{QStringLiteral("文件“%1”不是学分数据交换文件：它的学生表中没有字段“%2”。")
+                             .arg(QDir::toNativeSeparators(path), missing)});
     QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
     QCOMPARE(students(), 0);
     QCOMPARE(FileProtection::formOf(path), Form::Protected);
+}
+
+// A registration export chosen by mistake is named as such; a 学生表 that is
+// a view (here over an endless query) is refused before it is read.
+void TestCreditImport::registrationFileOrViewIsRefused() {
+    const QString registration = in_->filePath(QStringLiteral("报名导出.mdb"));
+    Connection::createFile(registration);
+    Connection(registration)
+        .execute(QStringLiteral("create table 学生表(序号 integer primary key, 学业水平测试号 text, "
+                                "学业水平测试副号 text, 姓名 text, 身份证号 text, 班级 integer)"));
+    Connection(registration).execute(QStringLiteral("insert into 学生表(学业水平测试号,学业水平测试副号,姓名) "
+                                                    "values('091001000110001','09100100010001','张三')"));
+    runImport(registration);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
+    QVERIFY2(dialogs_->texts(QStringLiteral("error"))[0].contains(QStringLiteral("是报名数据，不是学分数据交换文件")),
+             qPrintable(dialogs_->texts(QStringLiteral("error"))[0]));
+    QCOMPARE(students(), 0);
+
+    dialogs_->clear();
+    const QString endless = in_->filePath(QStringLiteral("视图.mdb"));
+    Connection::createFile(endless);
+    Connection(endless).execute(QStringLiteral(
+        "create view 学生表 as with recursive n(i) as (select 1 union all select i + 1 from n) "
+        "select i as 学业水平测试副号, '名' as 姓名, '' as 身份证号, 120 as 必修学分, 30 as 选修学分, "
+        "150 as 总学分 from n"));
+    QElapsedTimer timer;
+    timer.start();
+    runImport(endless);
+    QVERIFY(timer.elapsed() < 10000);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
+    QVERIFY2(dialogs_->texts(QStringLiteral("error"))[0].contains(QStringLiteral("不是数据表")),
+             qPrintable(dialogs_->texts(QStringLiteral("error"))[0]));
+    QCOMPARE(students(), 0);
 }
 
 void TestCreditImport::creditThatIsNoNumber() {

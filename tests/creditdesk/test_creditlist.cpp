@@ -133,6 +133,7 @@ private slots:
     void emptySelection();
     void errorHalfWayEndsTheDocument();
     void noPrinterWritesAPdfInTheStation();
+    void printedListIsSearchableAndOnThePaper();
 
 private:
     void print(CreditListWindow* window, QStringList* lines = nullptr);
@@ -437,6 +438,44 @@ void TestCreditList::noPrinterWritesAPdfInTheStation() {
         QCOMPARE(pdfPages(path), 1);
         QVERIFY(said.contains("没有安装打印机，学分一览表已保存为文件：" + QDir::toNativeSeparators(path)));
     }
+}
+
+void TestCreditList::printedListIsSearchableAndOnThePaper() {
+    // A school of 16 characters and names whose characters the CJK fonts
+    // share with radicals (高 ⾼, 黄 ⻩, 马 ⻢).
+    const QString schoolName = QStringLiteral("高新技术产业开发区黄马实验高级中学");
+    {
+        FileProtection::Lift lifted(StationFolder::nameTableDb());
+        Connection(StationFolder::nameTableDb())
+            .execute(QStringLiteral("update 市县学校编码表 set 学校名称=:n where trim(市县编码)='0101' and trim(学校编码)='0001'"),
+                     {{QStringLiteral(":n"), schoolName}});
+    }
+    addStudents(StationFolder::creditDb(), {{"24010100010001", "高黄马", "110101200001011234", 110, 30, 140},
+                                            {"24010100010002", "马高", "110101200001011235", 110, 30, 140}});
+    edit(station_->FormDY_FXX, "Edit1")->setText("0101");
+    edit(station_->FormDY_FXX, "Edit2")->setText("0001");
+    const QDate today = QDate::currentDate();
+    print(station_->FormDY_FXX);
+    QVERIFY(dialogs_->shown.isEmpty());
+
+    const QString text = pdfText(pdf_);
+    for (const QString& expected : {QStringLiteral("高黄马"), QStringLiteral("马高"), schoolName,
+                                    QStringLiteral("学业水平测试副号")})
+        QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + text));
+    // The print time with its date (of the day after, should the print
+    // have crossed midnight).
+    QVERIFY2(text.contains(QStringLiteral("打印时间：") + today.toString(QStringLiteral("yyyy-MM-dd "))) ||
+                 text.contains(QStringLiteral("打印时间：") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd "))),
+             qPrintable(text));
+    // The school line, wider than the page, is drawn condensed onto it.
+    const QList<PdfWord> words = pdfWords(pdf_);
+    QVERIFY(!words.isEmpty());
+    bool timeSeen = false;
+    for (const PdfWord& w : words) {
+        QVERIFY2(w.xMax <= w.pageWidth, qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.xMax)));
+        timeSeen = timeSeen || w.text.contains(QStringLiteral("打印时间"));
+    }
+    QVERIFY(timeSeen);
 }
 
 QTEST_MAIN(TestCreditList)

@@ -92,7 +92,7 @@ void TestCreditMain::mainWindowNoticeAndMenu() {
                         .arg(entry->menu()->objectName(), entry->text(), item->objectName(), item->text());
     }
     QCOMPARE(menu, (QStringList{
-                       "N1/系统设置: N2/数据清空", "N17/数据导入: N18/导入数据", "N3/数据录入: N16/批量录入",
+                       "N1/系统设置: N2/数据清空", "N1/系统设置: NSJHF/数据恢复", "N17/数据导入: N18/导入数据", "N3/数据录入: N16/批量录入",
                        "N3/数据录入: N22/单个录入",
                        "N5/报表打印: N10/分市打印", "N5/报表打印: N11/分县打印", "N5/报表打印: N21/分校打印",
                        "N6/数据报送: N7/分市导出", "N6/数据报送: N8/分县导出", "N6/数据报送: N9/分校导出"}));

@@ -14,6 +14,7 @@ private slots:
     void cellsStandAtTheirByteColumns();
     void pageBreaks_data();
     void pageBreaks();
+    void wideLinesAreCondensedOntoThePaper();
 
 private:
     QTemporaryDir dir_;
@@ -71,6 +72,29 @@ void TestTextPrinter::pageBreaks() {
         QCOMPARE(printer.pdfFile(), pdf_);
     } // ended by the destructor
     QCOMPARE(pdfPages(pdf_), pages);
+}
+
+void TestTextPrinter::wideLinesAreCondensedOntoThePaper() {
+    // At 12 pt a byte is 6 pt wide: 84 bytes (the column header) fit between
+    // the margins of A4 (10 and 5 mm), 120 bytes would end 150 pt past the paper.
+    const QString fits = QString(84, QLatin1Char('x'));
+    const QString wide = QStringLiteral("学校名称：") + QString(100, QLatin1Char('y')) + QStringLiteral("打印时间");
+    {
+        TextPrinter printer({QStringLiteral("行"), QString()});
+        QCOMPARE(printer.condensation(84), 1.0);
+        QVERIFY(printer.condensation(120) < 0.8);
+        printer.writeLine(fits);
+        printer.writeLine(wide);
+        printer.end();
+    }
+    const QList<PdfWord> words = pdfWords(pdf_);
+    QCOMPARE(words.size(), 2);
+    const double left = 10 / 25.4 * 72, right = 595 - 5 / 25.4 * 72;
+    // The fitting line keeps its columns; the wide one ends at the margin.
+    QVERIFY2(qAbs(words[0].xMax - (left + 84 * 6)) < 4, qPrintable(QString::number(words[0].xMax)));
+    QVERIFY2(words[1].xMax <= right + 1 && words[1].xMax > right - 8, qPrintable(QString::number(words[1].xMax)));
+    QVERIFY(qAbs(words[1].xMin - left) < 4);
+    QCOMPARE(words[1].text, wide);
 }
 
 QTEST_MAIN(TestTextPrinter)

@@ -1,9 +1,11 @@
 #include "Controls.h"
 #include "Database.h"
 #include "FakeDialogs.h"
+#include "FaultInjection.h"
 #include "Fonts.h"
 #include "Jpeg.h"
 #include "Profile.h"
+#include "ReadBack.h"
 #include "Station.h"
 #include "StationFolder.h"
 #include "StubSheet.h"
@@ -12,7 +14,9 @@
 #include "UnitMPrint.h"
 #include "mainform.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QRadioButton>
@@ -76,15 +80,18 @@ private slots:
     void offsetsMoveEveryElement_data();
     void offsetsMoveEveryElement();
     void cellsAndPages();
-    void seatNumberIsTheRecordNumber();
+    void roomsAndSeats_data();
+    void roomsAndSeats();
 
     void listAllOrOneClass();
     void areaFromSetup();
     void emptyClassPrintsABlankDocument();
-    void nonNumericOffsetEndsThePrint();
-    void damagedPhotoNamesTheStudent();
+    void nonNumericOffsetStartsNoDocument();
+    void unreadablePhotosPrintANotice();
     void classOfThirtyPrintsTwoPages();
     void noPrinterWritesTheStationsPdf();
+    void fullDiskKeepsTheEarlierFile();
+    void printedTextIsSearchableAndOnThePaper();
     void menuOpensTheWindow();
 
 private:
@@ -176,7 +183,7 @@ void TestDY_ZKZCGB::firstCell() {
     s.idNumber = QStringLiteral("320102199001011234");
     s.name = QStringLiteral("欧阳小明");
     s.subNumber = QStringLiteral("09010100020001");
-    s.examRoom = QStringLiteral("007");
+    s.room = QStringLiteral("007");
     const QVector<Element> cell = StubSheet::cell(s, {QStringLiteral("玄武区"), QStringLiteral("0102")}, 0, 0, at600);
 
     // Cell origin (-3, -3) mm: the box at (22, 18) mm, 18 x 24 mm.
@@ -213,11 +220,20 @@ void TestDY_ZKZCGB::firstCell() {
     }
     QCOMPARE(cell.size(), 1 + expected.size());
 
-    s.hasPhoto = true;
+    s.photo = StubSheet::Photo::Printed;
     const QVector<Element> withPhoto = StubSheet::cell(s, {}, 0, 0, at600);
     QCOMPARE(findKind(withPhoto, Element::Kind::Photo)->pixels, QRect(520, 425, 425, 567));
     QVERIFY(!find(withPhoto, QStringLiteral("无照片")));
     QVERIFY(!findKind(withPhoto, Element::Kind::Outline));
+
+    // A photograph that cannot be read: the empty box says so, within it.
+    s.photo = StubSheet::Photo::Unreadable;
+    const QVector<Element> unreadable = StubSheet::cell(s, {}, 0, 0, at600);
+    QCOMPARE(findKind(unreadable, Element::Kind::Outline)->pixels, QRect(520, 425, 425, 567));
+    const Element* notice = find(unreadable, QStringLiteral("照片无法读取"));
+    QVERIFY(notice && !find(unreadable, QStringLiteral("无照片")));
+    const double noticeEnd = notice->x + 6 * notice->size * 25.4 / 72; // six characters of one em
+    QVERIFY(notice->x > 22 && noticeEnd < 22 + 18);
 }
 
 void TestDY_ZKZCGB::offsetsMoveEveryElement_data() {
@@ -229,7 +245,7 @@ void TestDY_ZKZCGB::offsetsMoveEveryElement_data() {
 void TestDY_ZKZCGB::offsetsMoveEveryElement() {
     QFETCH(int, record);
     StubSheet::Student s;
-    s.recordNumber = record;
+    s.cell = record - 1;
     s.name = QStringLiteral("张三");
     const QVector<Element> plain = StubSheet::cell(s, {}, 0, 0, at600);
     const QVector<Element> moved = StubSheet::cell(s, {}, 5, -3, at600);
@@ -246,40 +262,66 @@ void TestDY_ZKZCGB::offsetsMoveEveryElement() {
 }
 
 void TestDY_ZKZCGB::cellsAndPages() {
-    auto texts = [](int record) {
+    auto texts = [](int cell) {
         StubSheet::Student s;
-        s.recordNumber = record;
+        s.cell = cell;
         QStringList all;
         for (const Element& e : StubSheet::cell(s, {}, 0, 0, at600))
             all << e.text;
         return all;
     };
-    // The fifth student begins the second row of cells, with the headings.
-    StubSheet::Place p = StubSheet::place(5, 0, 0);
-    QCOMPARE((QList<int>{p.page, p.column, p.row, p.x0, p.y0}), (QList<int>{0, 0, 1, -3, 42}));
-    QVERIFY(texts(5).contains(QStringLiteral("准考证号")));
-    QVERIFY(!texts(5).contains(StubSheet::title()));
+    auto at = [](int cell) {
+        const StubSheet::Place p = StubSheet::place(cell, 0, 0);
+        return QList<int>{p.column, p.row, p.x0, p.y0};
+    };
+    // The fifth cell begins the second row, with the headings.
+    QCOMPARE(at(4), (QList<int>{0, 1, -3, 42}));
+    QVERIFY(texts(4).contains(QStringLiteral("准考证号")));
+    QVERIFY(!texts(4).contains(StubSheet::title()));
     // The sixth stands beside it, without headings.
-    p = StubSheet::place(6, 0, 0);
-    QCOMPARE((QList<int>{p.page, p.column, p.row, p.x0, p.y0}), (QList<int>{0, 1, 1, 33, 42}));
-    QVERIFY(!texts(6).contains(QStringLiteral("准考证号")));
-    // The 24th is the last cell of the first page, still on the paper.
-    p = StubSheet::place(24, 0, 0);
-    QCOMPARE((QList<int>{p.page, p.column, p.row, p.x0, p.y0}), (QList<int>{0, 3, 5, 105, 222}));
-    QVERIFY(p.y0 + 58 < 290);
-    // The 25th begins page 2 at the first cell, with title and header.
-    p = StubSheet::place(25, 0, 0);
-    QCOMPARE((QList<int>{p.page, p.column, p.row, p.x0, p.y0}), (QList<int>{1, 0, 0, -3, -3}));
-    QVERIFY(p.firstOnPage());
-    QVERIFY(texts(25).contains(StubSheet::title()));
-    QVERIFY(texts(25).contains(QStringLiteral("电子照片")));
-    QVERIFY(!texts(2).contains(StubSheet::title()));
+    QCOMPARE(at(5), (QList<int>{1, 1, 33, 42}));
+    QVERIFY(!texts(5).contains(QStringLiteral("准考证号")));
+    // The 24th is the last cell of a page, still on the paper.
+    QCOMPARE(at(23), (QList<int>{3, 5, 105, 222}));
+    QVERIFY(at(23)[3] + 58 < 290);
+    // The first cell of a page has title, header and headings.
+    QVERIFY(StubSheet::place(0, 0, 0).firstOnPage());
+    QVERIFY(texts(0).contains(StubSheet::title()));
+    QVERIFY(texts(0).contains(QStringLiteral("电子照片")));
+    QVERIFY(!texts(1).contains(StubSheet::title()));
 }
 
-void TestDY_ZKZCGB::seatNumberIsTheRecordNumber() {
+void TestDY_ZKZCGB::roomsAndSeats_data() {
+    QTest::addColumn<QStringList>("rooms");      // 考场序号 of the list, in order
+    QTest::addColumn<QStringList>("expected");   // "room/seat@page.cell" per student
+    auto repeat = [](const QString& room, int n) { return QStringList(QList<QString>(n, room)); };
+    auto slotsOf = [](const QString& room, int firstSeat, int n, int firstPage) {
+        QStringList all;
+        for (int i = 0; i < n; ++i)
+            all << QStringLiteral("%1/%2@%3.%4").arg(room).arg(firstSeat + i).arg(firstPage + i / 24).arg(i % 24);
+        return all;
+    };
+    // No rooms named: rooms of 30 in list order; the 31st student begins
+    // room 02 on a page of its own (not the 7th cell of the second page), and
+    // student 100 sits on seat 10 of room 04 (not "00").
+    QTest::newRow("rooms of 30") << repeat(QString(), 100)
+                                 << slotsOf("01", 1, 30, 0) + slotsOf("02", 1, 30, 2) + slotsOf("03", 1, 30, 4) +
+                                        slotsOf("04", 1, 10, 6);
+    // Named rooms: each begins a page; a room met again goes on counting.
+    QTest::newRow("named") << QStringList{"0517", "0517", " 0518", "0517", ""}
+                           << QStringList{"0517/1@0.0", "0517/2@0.1", "0518/1@1.0", "0517/3@2.0", "01/1@3.0"};
+    QTest::newRow("none") << QStringList{} << QStringList{};
+}
+
+void TestDY_ZKZCGB::roomsAndSeats() {
+    QFETCH(QStringList, rooms);
+    QFETCH(QStringList, expected);
+    QStringList got;
+    for (const StubSheet::Slot& s : StubSheet::arrange(rooms))
+        got << QStringLiteral("%1/%2@%3.%4").arg(s.room).arg(s.seat).arg(s.page).arg(s.cell);
+    QCOMPARE(got, expected);
     QCOMPARE(StubSheet::seatText(5), QStringLiteral("05"));
     QCOMPARE(StubSheet::seatText(30), QStringLiteral("30"));
-    QCOMPARE(StubSheet::seatText(105), QStringLiteral("05"));
 }
 
 // --- the window
@@ -307,13 +349,21 @@ void TestDY_ZKZCGB::listAllOrOneClass() {
 }
 
 void TestDY_ZKZCGB::areaFromSetup() {
-    QCOMPARE(TFormDY_ZKZCGB::area().name, QString());
+    QCOMPARE(TFormDY_ZKZCGB::area().areaName, QString());
+    QCOMPARE(StubSheet::title(TFormDY_ZKZCGB::area()), QStringLiteral("Veldran省普通高中2009年6月学业水平测试考场存根表"));
     Profile setup(StationFolder::setupIni());
     setup.writeString(QStringLiteral("print"), QStringLiteral("areaname"), QStringLiteral("鼓楼区"));
     setup.writeString(QStringLiteral("PRINT"), QStringLiteral("AreaCode"), QStringLiteral("0106"));
-    const StubSheet::Area area = TFormDY_ZKZCGB::area();
-    QCOMPARE(StubSheet::header(area, QStringLiteral("12")),
+    setup.writeString(QStringLiteral("PRINT"), QStringLiteral("Session"), QStringLiteral("2025年6月"));
+    setup.writeString(QStringLiteral("PRINT"), QStringLiteral("Province"), QStringLiteral(" "));
+    StubSheet::Heading heading = TFormDY_ZKZCGB::area();
+    QCOMPARE(StubSheet::header(heading, QStringLiteral("12")),
              QStringLiteral("考区名称：鼓楼区，考区代码：0106，考场序号：12"));
+    // An empty province keeps the delivered one.
+    QCOMPARE(StubSheet::title(heading), QStringLiteral("Veldran省普通高中2025年6月学业水平测试考场存根表"));
+    setup.writeString(QStringLiteral("PRINT"), QStringLiteral("Province"), QStringLiteral("广西壮族自治区"));
+    QCOMPARE(StubSheet::title(TFormDY_ZKZCGB::area()),
+             QStringLiteral("广西壮族自治区普通高中2025年6月学业水平测试考场存根表"));
 }
 
 void TestDY_ZKZCGB::emptyClassPrintsABlankDocument() {
@@ -327,33 +377,46 @@ void TestDY_ZKZCGB::emptyClassPrintsABlankDocument() {
     QCOMPARE(pdfCount(pdf, "/Subtype /Image"), 0);
 }
 
-void TestDY_ZKZCGB::nonNumericOffsetEndsThePrint() {
+void TestDY_ZKZCGB::nonNumericOffsetStartsNoDocument() {
     student(QStringLiteral("09010100020001"), QStringLiteral("张三"), 1);
-    edit(w_.get(), "EditX")->setText(QStringLiteral("a5"));
+    QFile earlier(pdf_);
+    QVERIFY(QDir().mkpath(QFileInfo(pdf_).path()) && earlier.open(QIODevice::WriteOnly) && earlier.write("earlier"));
+    earlier.close();
+    edit(w_.get(), "EditY")->setText(QStringLiteral("a5"));
     button(w_.get(), "Button4")->click();
     QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
     QVERIFY(dialogs_->texts(QStringLiteral("error"))[0].contains(QStringLiteral("a5")));
-    const QByteArray pdf = fileBytes(pdf_);
-    QCOMPARE(pdfPages(pdf), 1); // finished with nothing drawn
-    QCOMPARE(pdfCount(pdf, "/FontFile"), 0);
+    // Checked before the document began: nothing printed, nothing replaced.
+    QCOMPARE(fileBytes(pdf_), QByteArray("earlier"));
+    QCOMPARE(QDir(QFileInfo(pdf_).path()).entryList(QDir::Files), QStringList{QFileInfo(pdf_).fileName()});
     // The window is ready for the next print.
     QVERIFY(button(w_.get(), "Button4")->isEnabled());
-    edit(w_.get(), "EditX")->setText(QStringLiteral("-3"));
+    edit(w_.get(), "EditY")->setText(QStringLiteral("-3"));
     button(w_.get(), "Button4")->click();
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY(pdfCount(fileBytes(pdf_), "/FontFile") > 0);
 }
 
-void TestDY_ZKZCGB::damagedPhotoNamesTheStudent() {
+void TestDY_ZKZCGB::unreadablePhotosPrintANotice() {
     student(QStringLiteral("09010100020001"), QStringLiteral("张三"), 1, jpegOf(Qt::red));
     student(QStringLiteral("09010100020002"), QStringLiteral("李四"), 1, QByteArray("not a picture"));
+    student(QStringLiteral("09010100020003"), QStringLiteral("王五"), 1);
+    student(QStringLiteral("09010100020004"), QStringLiteral("赵六"), 1, jpegOf(Qt::blue));
+    // The store's photo of 王五 is damaged too.
+    QFile store(station_->file(QStringLiteral("photo/09010100020003.jpg")));
+    QVERIFY(store.open(QIODevice::WriteOnly) && store.write(jpegOf(Qt::green).left(200)));
+    store.close();
     button(w_.get(), "Button4")->click();
-    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
-    QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].startsWith(QStringLiteral("09010100020002的照片无法读取")), qPrintable(errors[0]));
+
+    QVERIFY(dialogs_->texts(QStringLiteral("error")).isEmpty());
+    QCOMPARE(dialogs_->texts(QStringLiteral("box")),
+             QStringList{QStringLiteral("下列2名学生的照片无法读取，存根表上印的是“照片无法读取”：\n"
+                                        "09010100020002 李四\n09010100020003 王五")});
+    QCOMPARE(control<QLabel>(w_.get(), "Label3")->text(), QStringLiteral("人数：4/4"));
     const QByteArray pdf = fileBytes(pdf_);
-    QCOMPARE(pdfPages(pdf), 1); // the first student's cell is kept
-    QCOMPARE(pdfCount(pdf, "/Subtype /Image"), 1);
+    QCOMPARE(pdfPages(pdf), 1);
+    QCOMPARE(pdfCount(pdf, "/Subtype /Image"), 2);
+    QCOMPARE(pdfText(pdf_).count(QStringLiteral("照片无法读取")), 2);
 }
 
 void TestDY_ZKZCGB::classOfThirtyPrintsTwoPages() {
@@ -393,11 +456,63 @@ void TestDY_ZKZCGB::noPrinterWritesTheStationsPdf() {
         QSKIP("a printer is installed here");
     qunsetenv("DESK_PRINT_PDF");
     student(QStringLiteral("09010100020001"), QStringLiteral("张三"), 1);
+    // Every print is a file of its own, also two in the same second.
     button(w_.get(), "Button4")->click();
-    const QString file = station_->file(QStringLiteral("打印/打印准考证存根表.pdf"));
-    QCOMPARE(pdfPages(fileBytes(file)), 1);
-    QCOMPARE(dialogs_->texts(QStringLiteral("message")),
-             QStringList{QStringLiteral("没有安装打印机，存根表已存为文件：%1").arg(QDir::toNativeSeparators(file))});
+    button(w_.get(), "Button4")->click();
+    const QString folder = station_->file(QStringLiteral("打印"));
+    const QStringList files = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(files.size(), 2);
+    const QStringList said = dialogs_->texts(QStringLiteral("message"));
+    QCOMPARE(said.size(), 2);
+    for (const QString& name : files) {
+        QVERIFY2(QRegularExpression(QStringLiteral("^打印准考证存根表-\\d{8}-\\d{6}(-2)?\\.pdf$")).match(name).hasMatch(),
+                 qPrintable(name));
+        const QString file = folder + QLatin1Char('/') + name;
+        QCOMPARE(pdfPages(fileBytes(file)), 1);
+        QVERIFY(said.contains(QStringLiteral("没有安装打印机，存根表已存为文件：%1").arg(QDir::toNativeSeparators(file))));
+    }
+}
+
+void TestDY_ZKZCGB::fullDiskKeepsTheEarlierFile() {
+    student(QStringLiteral("09010100020001"), QStringLiteral("张三"), 1, jpegOf(Qt::red));
+    QVERIFY(QDir().mkpath(QFileInfo(pdf_).path()));
+    QFile earlier(pdf_);
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier"));
+    earlier.close();
+    {
+        FaultInjection::FaultyFiles faulty;
+        faulty.faults.diskSpace = 5000;
+        button(w_.get(), "Button4")->click();
+    }
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("磁盘已满")) && errors[0].contains(QDir::toNativeSeparators(pdf_)) &&
+                 !errors[0].contains(QStringLiteral(".part")),
+             qPrintable(errors[0]));
+    QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
+    QCOMPARE(fileBytes(pdf_), QByteArray("earlier"));
+    QCOMPARE(QDir(QFileInfo(pdf_).path()).entryList(QDir::Files), QStringList{QFileInfo(pdf_).fileName()});
+}
+
+void TestDY_ZKZCGB::printedTextIsSearchableAndOnThePaper() {
+    // Names whose characters share their glyphs with radicals (高 ⾼, 黄 ⻩,
+    // 马 ⻢), rare characters (䶮 has an empty glyph in the 隶书 font, 𠮷 is
+    // beyond the BMP), and a long area name pushing the header off the page.
+    student(QStringLiteral("09010100020001"), QStringLiteral("高黄马"), 1);
+    student(QStringLiteral("09010100020002"), QStringLiteral("赵䶮"), 1);
+    Profile setup(StationFolder::setupIni());
+    setup.writeString(QStringLiteral("PRINT"), QStringLiteral("AreaName"),
+                      QStringLiteral("高新技术产业开发区教育发展中心考试管理服务站第一分站"));
+    button(w_.get(), "Button4")->click();
+    QVERIFY2(dialogs_->shown.isEmpty(), qPrintable(dialogs_->texts().join('\n')));
+    const QString text = pdfText(pdf_);
+    for (const QString& expected : {QStringLiteral("高黄马"), QStringLiteral("赵䶮"), QStringLiteral("电子照片"),
+                                    QStringLiteral("身份证号"), QStringLiteral("座位序号"), StubSheet::title()})
+        QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" not in:\n") + text));
+    const QList<PdfWord> words = pdfWords(pdf_);
+    QVERIFY(!words.isEmpty());
+    for (const PdfWord& w : words)
+        QVERIFY2(w.xMax <= w.pageWidth, qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.xMax)));
 }
 
 void TestDY_ZKZCGB::menuOpensTheWindow() {

@@ -7,6 +7,7 @@
 #include "TempStation.h"
 #include "TestNumber.h"
 #include "UnitJY_CSBMB.h"
+#include "DbGrid.h"
 #include "UnitSJXG.h"
 #include "mainform.h"
 
@@ -32,6 +33,7 @@ private slots:
     void runFillsTheReportAndSavesIt();
     void runThatFailsKeepsItsLines();
     void menuOpensBothWindows();
+    void correctionsShowInTheLists();
 
 private:
     void student(const QString& testNumber, const QString& name, const QString& id, const QString& place = {});
@@ -184,6 +186,8 @@ void TestJY_CSBMB::runThatFailsKeepsItsLines() {
     box("CheckBox9")->setChecked(true);
     button(w_.get(), "Button3")->click();
     QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
+    QVERIFY(dialogs_->texts(QStringLiteral("error"))[0].startsWith(
+        QStringLiteral("学生李四（学业水平测试号0901010002100a3）的顺序号")));
     QCOMPARE(w_->reportLines(), (QStringList{QString(48, QLatin1Char('#')), QStringLiteral("开始校验学业水平测试号连续性情况："),
                                              QStringLiteral("学校代码为01010002顺序号0001为空号！")}));
     // The window takes the next run.
@@ -214,6 +218,24 @@ void TestJY_CSBMB::menuOpensBothWindows() {
     QCOMPARE(validationAt, QPoint(50, 80));
     QCOMPARE(correctionTitle, QStringLiteral("数据修改"));
     QCOMPARE(correctionAt, QPoint(100, 80));
+}
+
+// The names the check corrects show corrected in the list at once, which
+// stays on its row.
+void TestJY_CSBMB::correctionsShowInTheLists() {
+    student(QStringLiteral("090101000210001"), QStringLiteral("张 三"), QString());
+    student(QStringLiteral("090101000210002"), QStringLiteral("李四"), QString());
+    w_->show();
+    edit(w_.get(), "Edit3")->setText(QStringLiteral("0101"));
+    button(w_.get(), "Button1")->click();
+    w_->DBGrid1CellClick(1);
+    checkAll(false);
+    box("CheckBox8")->setChecked(true);
+    button(w_.get(), "Button3")->click();
+    const DataSource* source = control<DbGrid>(w_.get(), "DBGrid1")->dataSource();
+    QCOMPARE(w_->ADOQuery1.value(0, w_->ADOQuery1.fieldIndex(QStringLiteral("姓名"))).toString(), QStringLiteral("张三"));
+    QCOMPARE(source->currentRow(), 1);
+    QVERIFY(dialogs_->shown.isEmpty());
 }
 
 QTEST_MAIN(TestJY_CSBMB)

@@ -98,6 +98,7 @@ void TestMainForm::windowAndMenu() {
     // What a user sees, in order ("-" is a separator).
     const QList<Item> expected{
         {"系统设置", "数据库压缩", true},       {"系统设置", "读卡器配置", true},   {"系统设置", "清空数据库", true},
+        {"系统设置", "数据恢复", true},
         {"数据导入", "应届成绩数据导入", false}, {"数据导入", "应届报名数据导入", true},
         {"报名管理", "应届报名数据采集", true}, {"报名管理", "应届报名数据校验", true},
         {"报名管理", "应届报名数据修改", true}, {"报名管理", "-", true},

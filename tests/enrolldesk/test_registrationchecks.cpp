@@ -274,7 +274,9 @@ void TestRegistrationChecks::runStopsAtASequenceNumberThatIsNoInteger() {
         run.runAll({Check::SequenceGaps, Check::IdCheckCharacter});
         QFAIL("no conversion error");
     } catch (const ConversionError& e) {
-        QCOMPARE(e.message(), Text::notAnIntegerMessage(QStringLiteral("00a3")));
+        // The message names the student whose number it is.
+        QCOMPARE(e.message(), QStringLiteral("学生李四（学业水平测试号0901010002100a3）的顺序号") +
+                                  Text::notAnIntegerMessage(QStringLiteral("00a3")));
     }
     QCOMPARE(report.last(), QStringLiteral("学校代码为01010002顺序号0001为空号！"));
     QVERIFY(!report.contains(QStringLiteral("开始校验身份证号校验码与出生日期情况：")));

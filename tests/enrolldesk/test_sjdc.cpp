@@ -431,12 +431,14 @@ void TestSJDC::photosOfTheUnit() {
     QCOMPARE(contentOf(out(QStringLiteral("09010100010001.jpg"))), QByteArray("photo 09010100010001.jpg"));
     QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("相片共2个，已导出2个！"));
 
-    // A county: every school of it, by characters 3-6 of the name, in any case.
+    // A county: every school of it, by characters 3-6 of the name, in any
+    // case; a photo is exported as "<name>.jpg" whatever the case of its
+    // extension in the store.
     QTemporaryDir county;
     exportPhotos(QStringLiteral("0101"), QString(), county.filePath(QStringLiteral("x.jpg")));
     exportPhotos(QStringLiteral("AB01"), QString(), county.filePath(QStringLiteral("x.jpg")));
     QCOMPARE(filesIn(county.path()), (QStringList{"09010100010001.jpg", "090101000110002.jpg", "09010100020001.jpg",
-                                                  "09ab0100010004.JPG"}));
+                                                  "09ab0100010004.jpg"}));
 }
 
 void TestSJDC::failedPhotoCopiesAreNamed() {

@@ -18,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -96,6 +99,7 @@ private slots:
     void accessGenuineFileWithoutStudentTable();
     void photosAreCopiedAndReplaced();
     void photoCopyFailuresAreListed();
+    void photoImportTakesPhotosOnly();
 };
 
 void TestSJDR::showResetsKindAndPathOnly() {
@@ -118,7 +122,8 @@ void TestSJDR::choosersFollowTheKind() {
     TempStation station;
     FakeDialogs dialogs;
     TFormSJDR w;
-    const QList<QPair<QString, QString>> kinds{{"excel电子表格", "*.xls|*.xls"},
+    const QList<QPair<QString, QString>> kinds{{"excel电子表格", "电子表格(*.xls;*.xlsx;*.xlsm;*.ods;*.csv)|"
+                                                                 "*.xls;*.xlsx;*.xlsm;*.ods;*.csv|所有文件(*.*)|*"},
                                                {"dbf数据库", "*.dbf|*.dbf"},
                                                {"Access数据库", "*.mdb|*.mdb"},
                                                {"excel", ""}}; // a typed kind opens nothing
@@ -418,7 +423,9 @@ void TestSJDR::photosAreCopiedAndReplaced() {
     w.Button2Click();
     QCOMPARE(memoLines(w), (QStringList{"正在导入照片...", "共导入3张照片。", "所有照片导入完毕！"}));
     QCOMPARE(readFile(store + QStringLiteral("09100100010001.jpg")), QByteArray("new one"));
-    QCOMPARE(readFile(store + QStringLiteral("09100100010002.JPG")), QByteArray("two"));
+    // Stored under the sub-number and ".jpg", whatever the case it came in.
+    QCOMPARE(readFile(store + QStringLiteral("09100100010002.jpg")), QByteArray("two"));
+    QVERIFY(!QFile::exists(store + QStringLiteral("09100100010002.JPG")));
     QVERIFY(!QFile::exists(store + QStringLiteral("09100100010004.jpg")));
     QVERIFY(!QFile::exists(store + QStringLiteral("说明.txt")));
     QVERIFY(dialogs.shown.isEmpty());
@@ -458,6 +465,45 @@ void TestSJDR::photoCopyFailuresAreListed() {
     QCOMPARE(readFile(store + QStringLiteral("09100100010002.jpg")), QByteArray("old two"));
     QCOMPARE(QDir(store).entryList(QDir::Files),
              (QStringList{"09100100010001.jpg", "09100100010002.jpg", "09100100010003.jpg"}));
+}
+
+// Only regular files are taken: a FIFO or a link to a
+// device named "*.jpg" neither hangs the import nor fills the disk, and a
+// name the system cannot read or the store cannot hold is listed, not
+// skipped in silence.
+void TestSJDR::photoImportTakesPhotosOnly() {
+    TempStation station;
+    FakeDialogs dialogs;
+    QTemporaryDir source;
+    const QString store = StationFolder::photoFolder();
+    writeFile(store + QStringLiteral("09100100010001.JPG"), "an older spelling");
+    writeFile(source.filePath(QStringLiteral("09100100010001.jpg")), "one");
+    QCOMPARE(::mkfifo(QFile::encodeName(source.filePath(QStringLiteral("09100100010002.jpg"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), source.filePath(QStringLiteral("09100100010003.jpg"))));
+    const QString longName = QString(250, QLatin1Char('9')) + QStringLiteral(".jpg");
+    writeFile(source.filePath(longName), "too long with the copy's own suffix");
+    // "张三.jpg" in GBK, as a Windows computer names it.
+    const QByteArray gbk = QFile::encodeName(source.path()) + "/\xd5\xc5\xc8\xfd.jpg";
+    const int fd = ::open(gbk.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+
+    TFormSJDR w;
+    control<QRadioButton>(&w, "RadioButton2")->setChecked(true);
+    edit(&w, "Edit2")->setText(source.path());
+    w.Button2Click();
+    const QStringList lines = memoLines(w);
+    const QString failed = QStringLiteral("照片“%1”导入失败：%2");
+    QCOMPARE(lines.first(), QStringLiteral("正在导入照片..."));
+    QCOMPARE(lines.mid(lines.size() - 2), (QStringList{"共导入1张照片。", "所有照片导入完毕！"}));
+    QCOMPARE(QSet<QString>(lines.begin() + 1, lines.end() - 2),
+             (QSet<QString>{failed.arg(QStringLiteral("09100100010002.jpg"), QStringLiteral("不是普通文件。")),
+                            failed.arg(QStringLiteral("09100100010003.jpg"), QStringLiteral("不是普通文件。")),
+                            failed.arg(longName, QStringLiteral("文件名太长，照片文件夹中无法保存。")),
+                            failed.arg(QStringLiteral("张三.jpg"),
+                                       QStringLiteral("文件名不是系统所用的UTF-8文字，无法识别，请给文件改名。"))}));
+    QCOMPARE(QDir(store).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"09100100010001.jpg"});
+    QCOMPARE(readFile(store + QStringLiteral("09100100010001.jpg")), QByteArray("one"));
 }
 
 QTEST_MAIN(TestSJDR)

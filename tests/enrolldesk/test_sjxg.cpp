@@ -5,6 +5,7 @@
 #include "StationFolder.h"
 #include "TempStation.h"
 #include "TestNumber.h"
+#include "DbGrid.h"
 #include "UnitSJXG.h"
 #include "Unitdata.h"
 
@@ -29,6 +30,29 @@ protected:
     }
 };
 
+// Lets a test look at the windows while a message is shown.
+class WatchingDialogs : public FakeDialogs {
+public:
+    std::function<void()> onMessage;
+    void message(const QString& text) override {
+        FakeDialogs::message(text);
+        if (onMessage)
+            onMessage();
+    }
+};
+
+// The 姓名 column of a grid as it shows it.
+QStringList namesShown(const DataSource& source) {
+    int column = -1;
+    for (int c = 0; c < source.columnCount(); ++c)
+        if (source.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == QStringLiteral("姓名"))
+            column = c;
+    QStringList names;
+    for (int r = 0; r < source.rowCount(); ++r)
+        names << source.index(r, column).data().toString();
+    return names;
+}
+
 } // namespace
 
 class TestSJXG : public QObject {
@@ -47,11 +71,15 @@ private slots:
     void arrowKeysWalkTheList();
     void arrowKeysOfOtherWindowsPass();
     void listLeftByThePhotoWindow();
+    void twoStudentsUnderOneNumber();
+    void listShowsWhatWasSaved();
 
 private:
     void student(const QString& testNumber, const QString& name, const QString& id);
     void list();
     QString row(const QString& testNumber);
+    QString rowByKey(int key);
+    int listRowOf(const QString& name);
     int count();
     QLineEdit* field(const char* name) { return edit(w_.get(), name); }
     QCheckBox* box(const char* name) { return control<QCheckBox>(w_.get(), name); }
@@ -101,6 +129,29 @@ QString TestSJXG::row(const QString& testNumber) {
     q.setParam(QStringLiteral(":t"), testNumber);
     q.open();
     return q.text(QStringLiteral("r"));
+}
+
+// Every column of the row with that 序号, empty when there is none.
+QString TestSJXG::rowByKey(int key) {
+    Query q;
+    q.setDatabasePath(StationFolder::registrationDb());
+    q.setSql(QStringLiteral("select * from 学生表 where 序号=:k"));
+    q.setParam(QStringLiteral(":k"), key);
+    q.open();
+    if (q.isEmpty())
+        return QString();
+    QStringList values;
+    for (const QVariant& v : q.row(0))
+        values << Query::textOf(v);
+    return values.join(QLatin1Char('/'));
+}
+
+int TestSJXG::listRowOf(const QString& name) {
+    const Query& q = data_->QR1;
+    for (int r = 0; r < q.recordCount(); ++r)
+        if (Query::textOf(q.value(r, q.fieldIndex(QStringLiteral("姓名")))) == name)
+            return r;
+    return -1;
 }
 
 int TestSJXG::count() {
@@ -157,18 +208,17 @@ void TestSJXG::save_data() {
     QTest::addColumn<QString>("key");   // the test number the row has afterwards
     QTest::addColumn<QString>("after"); // its sub-number/name/ID/place
     QTest::newRow("name only") << QStringList{"CheckBox2"}
-                               << "update 学生表 set 姓名='张小三' where 学业水平测试号='090101000210001'"
+                               << "update 学生表 set 姓名='张小三' where 序号=2"
                                << "090101000210001" << "09010100020001/张小三/11010519491231002X/江苏省南京市";
     // The sub-number and photo name stay as they were.
     QTest::newRow("test number and ID number")
         << QStringList{"CheckBox3", "CheckBox1"}
-        << "update 学生表 set 学业水平测试号='090101000210009',身份证号='110105194912310056' where "
-           "学业水平测试号='090101000210001'"
+        << "update 学生表 set 学业水平测试号='090101000210009',身份证号='110105194912310056' where 序号=2"
         << "090101000210009" << "09010100020001/张三/110105194912310056/江苏省南京市";
     QTest::newRow("all four, a quote in the place")
         << QStringList{"CheckBox1", "CheckBox2", "CheckBox3", "CheckBox4"}
         << "update 学生表 set 学业水平测试号='090101000210009',姓名='张小三',身份证号='110105194912310056',"
-           "籍贯='O''Neil' where 学业水平测试号='090101000210001'"
+           "籍贯='O''Neil' where 序号=2"
         << "090101000210009" << "09010100020001/张小三/110105194912310056/O'Neil";
 }
 
@@ -233,7 +283,7 @@ void TestSJXG::deleteByTheShownNumber() {
     w_->GridCellClick(1);
     button(w_.get(), "Button5")->click();
     QCOMPARE(dialogs_->texts(), QStringList{QStringLiteral("删除一条信息成功！")});
-    QCOMPARE(w_->ADOQuery1.sql(), QStringLiteral("delete from 学生表 where 学业水平测试号='090101000220002'"));
+    QCOMPARE(w_->ADOQuery1.sql(), QStringLiteral("delete from 学生表 where 序号=1"));
     QCOMPARE(row(QStringLiteral("090101000220002")), QString());
     QCOMPARE(count(), 3);
     QCOMPARE(data_->QR1.recordCount(), 3); // not read again
@@ -305,6 +355,63 @@ void TestSJXG::listLeftByThePhotoWindow() {
     QCOMPARE(dialogs_->shown.size(), 0);
     QCOMPARE(field("Edit4")->text(), QStringLiteral("李四"));
     QCOMPARE(field("Edit3")->text(), QString());
+}
+
+// The fault the duplicate check finds: two students under one test number.
+// A change and a delete reach the student chosen in the list, and only him.
+void TestSJXG::twoStudentsUnderOneNumber() {
+    student(QStringLiteral("090101000210001"), QStringLiteral("赵六"), QStringLiteral("320102200001011246")); // 序号 5
+    list();
+    QCOMPARE(data_->QR1.recordCount(), 4);
+    const QString zhangBefore = rowByKey(2);
+    w_->GridCellClick(listRowOf(QStringLiteral("赵六")));
+    box("CheckBox2")->setChecked(true);
+    button(w_.get(), "Button2")->click();
+    field("Edit4")->setText(QStringLiteral("赵小六"));
+    button(w_.get(), "Button3")->click();
+    QCOMPARE(dialogs_->texts(), QStringList{QStringLiteral("更改成功！")});
+    QCOMPARE(rowByKey(2), zhangBefore);
+    const QString zhaoAfter = rowByKey(5);
+    QVERIFY2(zhaoAfter.contains(QStringLiteral("/赵小六/")), qPrintable(zhaoAfter));
+
+    // The fields show the student the save goes to, also when another row
+    // was chosen after 修改.
+    w_->GridCellClick(listRowOf(QStringLiteral("张三")));
+    button(w_.get(), "Button2")->click();
+    w_->GridCellClick(listRowOf(QStringLiteral("赵小六")));
+    field("Edit4")->setText(QStringLiteral("赵六"));
+    button(w_.get(), "Button3")->click();
+    QCOMPARE(rowByKey(2), zhangBefore);
+    QCOMPARE(rowByKey(5), QString(zhaoAfter).replace(QStringLiteral("赵小六"), QStringLiteral("赵六")));
+
+    dialogs_->clear();
+    w_->GridCellClick(listRowOf(QStringLiteral("张三")));
+    button(w_.get(), "Button5")->click();
+    QCOMPARE(dialogs_->texts(), QStringList{QStringLiteral("删除一条信息成功！")});
+    QCOMPARE(rowByKey(2), QString());
+    QVERIFY(!rowByKey(5).isEmpty());
+    QCOMPARE(count(), 4);
+}
+
+// When the success is said, the list already shows the new value, and it
+// stays on the student saved, whom the fields show.
+void TestSJXG::listShowsWhatWasSaved() {
+    dialogs_.reset();
+    auto* watching = new WatchingDialogs;
+    dialogs_.reset(watching);
+    auto* grid = control<DbGrid>(w_.get(), "Grid");
+    list();
+    w_->GridCellClick(2);
+    box("CheckBox2")->setChecked(true);
+    button(w_.get(), "Button2")->click();
+    field("Edit4")->setText(QStringLiteral("王小五"));
+    QStringList seen;
+    watching->onMessage = [&] { seen = namesShown(*grid->dataSource()); };
+    button(w_.get(), "Button3")->click();
+    QCOMPARE(dialogs_->texts(), QStringList{QStringLiteral("更改成功！")});
+    QCOMPARE(seen, (QStringList{"张三", "李四", "王小五"}));
+    QCOMPARE(grid->dataSource()->currentRow(), 2);
+    QCOMPARE(grid->currentIndex().row(), 2);
 }
 
 QTEST_MAIN(TestSJXG)

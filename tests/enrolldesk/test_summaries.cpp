@@ -178,12 +178,14 @@ void TestSummaries::numberThatIsNotANumberStopsTheRows() {
     QCOMPARE(gridRows(&w).size(), 3);
 
     // The second unit's highest number is no number: the first unit's row
-    // stays, the others are left empty, not showing the earlier build.
+    // stays, the second keeps the columns before the unused numbers, the
+    // others are left empty, not showing the earlier build; the message
+    // names the unit.
     addStudents(*db_, {QStringLiteral("09010100021ABCD")});
     button(&w, "Button1")->click();
-    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
-    QVERIFY(dialogs_->texts(QStringLiteral("error"))[0].contains(QStringLiteral("ABCD")));
-    QCOMPARE(gridRows(&w), (QStringList{"0101|0001|0001|0001|1|0", "|||||", "|||||"}));
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")),
+             QStringList{QStringLiteral("学校代码为01010002的结束流水号") + Text::notAnIntegerMessage("ABCD")});
+    QCOMPARE(gridRows(&w), (QStringList{"0101|0001|0001|0001|1|0", "0101|0002|0001|ABCD|2|", "|||||"}));
 }
 
 void TestSummaries::makeupCandidatesPerSubject() {

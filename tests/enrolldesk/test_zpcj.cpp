@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "FakeDialogs.h"
 #include "Jpeg.h"
+#include "PhotoStore.h"
 #include "Station.h"
 #include "StationFolder.h"
 #include "TempStation.h"
@@ -9,6 +10,7 @@
 #include "Unitdata.h"
 #include "VideoWindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -30,8 +32,17 @@ private slots:
     void captureFromTheTestCamera();
     void frameMoves();
     void settingsDialogResizesTheStationsWindow();
+    void boxAndCaptionFollowTheList();
+    void checkLeavesTheListOnTheStudent();
+    void straysBelongToNoStudentOfTheSchool();
+    void photosWhateverTheCaseOfTheirExtension();
+    void subNumberThatCannotNameAFile();
+    void cameraProblemsAreToldOnce();
+    void deviceStartsWhenChosen();
 
 private:
+    void startTestCamera();
+    QStringList photos() { return QDir(StationFolder::photoFolder()).entryList(QDir::Files, QDir::Name); }
     void student(const char* table, const QString& sub, const QString& name, int cls);
     void loadList(bool makeUp);
     QString sub() { return edit(w_.get(), "Edit3")->text(); }
@@ -253,6 +264,147 @@ void TestZPCJ::settingsDialogResizesTheStationsWindow() {
     QCOMPARE(QSize(station.FormZPCJ->PhotoWidth, station.FormZPCJ->PhotoHeight), QSize(200, 280));
     QCOMPARE(control<QFrame>(station.FormZPCJ, "Panel8")->size(), QSize(200, 280));
     QCOMPARE(control<QLabel>(station.FormZPCJ, "Label7")->text(), QStringLiteral("200 ×280"));
+}
+
+void TestZPCJ::startTestCamera() {
+    auto* devices = combo(w_.get(), "cbsb");
+    const int test = devices->findText(FrameSource::testDeviceName());
+    QVERIFY(test >= 0);
+    emit devices->activated(test);
+    QTRY_VERIFY(!w_->camera().latestFrame().isNull());
+}
+
+// After any list load the box and the caption show the list's current
+// student, or nothing: a capture never goes to a student of another list.
+void TestZPCJ::boxAndCaptionFollowTheList() {
+    auto* caption = control<QLabel>(w_.get(), "Label6");
+    loadList(false);
+    QCOMPARE(sub(), QStringLiteral("09010100020001"));
+    edit(w_.get(), "Edit2")->setText(QStringLiteral("0009")); // a school without students
+    QTest::keyClick(edit(w_.get(), "Edit2"), Qt::Key_Return);
+    QCOMPARE(sub(), QString());
+    QCOMPARE(caption->text(), QString());
+    QCOMPARE(control<QLabel>(w_.get(), "Label8")->text(), QStringLiteral("学生总数：0"));
+    startTestCamera();
+    edit(w_.get(), "Edit1")->setFocus();
+    key(Qt::Key_Tab);
+    QCOMPARE(dialogs_->texts(), QStringList{QStringLiteral("学业水平测试副号不能为空！")});
+    QVERIFY(photos().isEmpty());
+
+    // A list that cannot be read shows no student either.
+    loadList(false);
+    QCOMPARE(sub(), QStringLiteral("09010100020001"));
+    const QString db = StationFolder::registrationDb();
+    QVERIFY(QFile::rename(db, db + QStringLiteral(".away")));
+    dialogs_->clear();
+    QTest::keyClick(edit(w_.get(), "Edit2"), Qt::Key_Return);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
+    QCOMPARE(sub(), QString());
+    QCOMPARE(caption->text(), QString());
+    QVERIFY(QFile::rename(db + QStringLiteral(".away"), db));
+}
+
+// The check reads the list without moving it: the next student is the one
+// after the student the user was on.
+void TestZPCJ::checkLeavesTheListOnTheStudent() {
+    loadList(false);
+    button(w_.get(), "Check")->click();
+    QCOMPARE(sub(), QStringLiteral("09010100020001"));
+    button(w_.get(), "NextXS")->click();
+    QCOMPARE(sub(), QStringLiteral("09010100020002"));
+    QCOMPARE(control<QLabel>(w_.get(), "Label6")->text(), QStringLiteral("姓名：李四  学业水平测试副号：09010100020002"));
+}
+
+// A photo is a stray only when no student of the school has it, in either
+// table: a make-up list does not call the regular students' photos strays.
+void TestZPCJ::straysBelongToNoStudentOfTheSchool() {
+    for (const char* name : {"09010100020001.jpg", "08010100020009.jpg", "09010100029999.jpg"}) {
+        QFile f(StationFolder::photoFolder() + QString::fromLatin1(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    for (const bool makeUp : {true, false}) {
+        loadList(makeUp);
+        button(w_.get(), "Check")->click();
+        const QString report = control<QPlainTextEdit>(w_.get(), "Memo1")->toPlainText();
+        QVERIFY2(report.endsWith(QStringLiteral("不属于本名单学生的相片：\n09010100029999.jpg")), qPrintable(report));
+    }
+}
+
+// A photo whose extension differs in case is the student's photo; a new
+// capture stores "<sub-number>.jpg" and leaves no other spelling.
+void TestZPCJ::photosWhateverTheCaseOfTheirExtension() {
+    QImage photo(168, 240, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    QVERIFY(photo.save(StationFolder::photoFolder() + QStringLiteral("09010100020002.JPG"), "JPG"));
+    loadList(false);
+    button(w_.get(), "Check")->click();
+    const QString report = control<QPlainTextEdit>(w_.get(), "Memo1")->toPlainText();
+    QVERIFY2(report.endsWith(QStringLiteral("共有学生：3,未照相人数为：2")), qPrintable(report));
+    button(w_.get(), "NextXS")->click();
+    QVERIFY(control<QLabel>(w_.get(), "Label5")->isHidden());
+
+    startTestCamera();
+    button(w_.get(), "priorXS")->click();
+    button(w_.get(), "SaveImage")->click(); // the first student
+    button(w_.get(), "SaveImage")->click(); // the second, again
+    QCOMPARE(dialogs_->texts(), QStringList());
+    QCOMPARE(photos(), (QStringList{"09010100020001.jpg", "09010100020002.jpg"}));
+}
+
+// A typed sub-number that is not letters and digits names no file: it is
+// refused with its value, nothing is written, and the list stays.
+void TestZPCJ::subNumberThatCannotNameAFile() {
+    loadList(false);
+    startTestCamera();
+    const QString typed = QStringLiteral("../0123456789x");
+    edit(w_.get(), "Edit3")->setText(typed);
+    button(w_.get(), "SaveImage")->click();
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")), QStringList{PhotoStore::invalidNameMessage(typed)});
+    QVERIFY(dialogs_->texts(QStringLiteral("error"))[0].contains(typed));
+    QVERIFY(photos().isEmpty());
+    QVERIFY(!QFile::exists(station_->file(QStringLiteral("0123456789x.jpg"))));
+    QCOMPARE(sub(), typed);
+    QCOMPARE(data_->QR1.recNo(), 1);
+}
+
+// What the camera reports reaches the user, once for each start.
+void TestZPCJ::cameraProblemsAreToldOnce() {
+    startTestCamera();
+    const QString scaled = QStringLiteral("视频设备“某”不能提供 640 × 480 的画面，画面由 1280 × 720 缩放为 640 × 480。");
+    emit w_->camera().formatNotice(scaled);
+    emit w_->camera().errorOccurred(QStringLiteral("Camera is in use."));
+    emit w_->camera().errorOccurred(QStringLiteral("Camera is in use."));
+    emit w_->camera().formatNotice(scaled);
+    QCOMPARE(dialogs_->texts(QStringLiteral("box")),
+             (QStringList{scaled, QStringLiteral("视频设备出错：Camera is in use.")}));
+    startTestCamera();
+    emit w_->camera().errorOccurred(QStringLiteral("Camera is in use."));
+    QCOMPARE(dialogs_->texts(QStringLiteral("box")).size(), 3);
+}
+
+// The picture starts when a device becomes the chosen one, however it was
+// chosen; a pick by the user starts it once.
+void TestZPCJ::deviceStartsWhenChosen() {
+    auto* devices = combo(w_.get(), "cbsb");
+    const int test = devices->findText(FrameSource::testDeviceName());
+    QVERIFY(test >= 0);
+    QVERIFY(!w_->camera().isActive()); // not by the list's own filling
+    devices->setCurrentIndex(-1);
+    devices->setCurrentIndex(test);
+    QTRY_VERIFY(w_->camera().isActive());
+    QTRY_VERIFY(!w_->camera().latestFrame().isNull());
+
+    // A user's pick: the change and the activation start the device once.
+    w_->StopCamera();
+    devices->setCurrentIndex(-1);
+    button(w_.get(), "Button4")->click();
+    devices->setCurrentIndex(test);
+    emit devices->activated(test);
+    QCOMPARE(w_->frameCentre(), QPoint(319, 239));
+    button(w_.get(), "Button4")->click();
+    QTest::qWait(50);
+    QCOMPARE(w_->frameCentre(), QPoint(320, 239)); // not started a second time
+    QVERIFY(w_->camera().isActive());
 }
 
 QTEST_MAIN(TestZPCJ)

@@ -1,6 +1,5 @@
 // The capture pipeline: framing rectangle, working files, the sub-number
-// checks after them, and the photo in the store.
-#include "FaultInjection.h"
+// checks after them, and the photo's JPEG.
 #include "FileOps.h"
 #include "Jpeg.h"
 #include "PhotoCapture.h"
@@ -25,11 +24,6 @@ QImage frame() {
     return image;
 }
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
@@ -52,14 +46,14 @@ private slots:
 
     // The default capture: "temp.bmp" is the whole frame, "tmp.bmp" the
     // rectangle (151, -1)-(487, 479) with its row above the frame black, and
-    // the store gets a 168 x 240 baseline JPEG under the trimmed number.
+    // the photo is a 168 x 240 baseline JPEG.
     void defaultCapture() {
         TempStation station;
         const QImage source = frame();
         const auto rect = PhotoCapture::framingRect(PhotoCapture::initialCentre(QSize(401, 345)), defaultSize);
-        QCOMPARE(PhotoCapture::grabPhoto(source, rect, defaultSize, QStringLiteral(" ") + subNumber + QStringLiteral(" "),
-                                         station.path()),
-                 Outcome::Saved);
+        const PhotoCapture::Shot shot = PhotoCapture::capture(
+            source, rect, defaultSize, QStringLiteral(" ") + subNumber + QStringLiteral(" "), station.path());
+        QCOMPARE(shot.outcome, Outcome::Captured);
 
         const QImage whole(station.file(QStringLiteral("temp.bmp")));
         QCOMPARE(whole.size(), QSize(640, 480));
@@ -72,25 +66,24 @@ private slots:
         QCOMPARE(cut.pixel(0, 1), source.pixel(151, 0));
         QCOMPARE(cut.pixel(335, 479), source.pixel(486, 478));
 
-        const QByteArray jpeg = contents(station.file(QStringLiteral("photo/") + subNumber + QStringLiteral(".jpg")));
-        const Jpeg::Header header = Jpeg::readHeader(jpeg);
+        const Jpeg::Header header = Jpeg::readHeader(shot.jpeg);
         QCOMPARE(QSize(header.width, header.height), defaultSize);
         QCOMPARE(header.components, 3);
         QVERIFY(header.baseline);
         QVERIFY(!header.progressive);
         // The photo is the rectangle halved: its bottom-right corner is the
         // frame pixel (485, 477) (the cut's (334, 478)) up to the compression.
-        const QRgb corner = Jpeg::decode(jpeg).pixel(167, 239);
+        const QRgb corner = Jpeg::decode(shot.jpeg).pixel(167, 239);
         QVERIFY(qAbs(qRed(corner) - qRed(source.pixel(485, 477))) <= 12);
         QVERIFY(qAbs(qGreen(corner) - qGreen(source.pixel(485, 477))) <= 12);
 
-        // A second capture replaces the photo without asking.
+        // Another photo size gives a photo of that size.
         QImage other(640, 480, QImage::Format_RGB888);
         other.fill(Qt::white);
-        QCOMPARE(PhotoCapture::grabPhoto(other, rect, QSize(100, 120), subNumber, station.path()), Outcome::Saved);
-        const Jpeg::Header again =
-            Jpeg::readHeader(contents(station.file(QStringLiteral("photo/") + subNumber + QStringLiteral(".jpg"))));
-        QCOMPARE(QSize(again.width, again.height), QSize(100, 120));
+        const PhotoCapture::Shot again = PhotoCapture::capture(other, rect, QSize(100, 120), subNumber, station.path());
+        QCOMPARE(again.outcome, Outcome::Captured);
+        const Jpeg::Header small = Jpeg::readHeader(again.jpeg);
+        QCOMPARE(QSize(small.width, small.height), QSize(100, 120));
     }
 
     // The checks come after the working files: a refused number still
@@ -102,7 +95,7 @@ private slots:
         QTest::newRow("blanks only") << QStringLiteral("   ") << int(Outcome::SubNumberLength);
         QTest::newRow("13 characters") << subNumber.left(13) << int(Outcome::SubNumberLength);
         QTest::newRow("15 characters") << subNumber + QStringLiteral("8") << int(Outcome::SubNumberLength);
-        QTest::newRow("13 and a full-width space") << subNumber.left(13) + QChar(0x3000) << int(Outcome::Saved);
+        QTest::newRow("13 and a full-width space") << subNumber.left(13) + QChar(0x3000) << int(Outcome::Captured);
     }
     void subNumberChecks() {
         QFETCH(QString, typed);
@@ -113,49 +106,38 @@ private slots:
         QVERIFY(write(station.file(QStringLiteral("temp.bmp")), QByteArray(2 << 20, 'x')));
         QVERIFY(write(station.file(QStringLiteral("tmp.bmp")), "old"));
         const auto rect = PhotoCapture::framingRect(QPoint(319, 239), defaultSize);
-        QCOMPARE(int(PhotoCapture::grabPhoto(frame(), rect, defaultSize, typed, station.path())), outcome);
+        const PhotoCapture::Shot shot = PhotoCapture::capture(frame(), rect, defaultSize, typed, station.path());
+        QCOMPARE(int(shot.outcome), outcome);
         QCOMPARE(QImage(station.file(QStringLiteral("temp.bmp"))).size(), QSize(640, 480));
         QCOMPARE(QFileInfo(station.file(QStringLiteral("temp.bmp"))).size(), 54 + 640 * 480 * 3);
         QCOMPARE(QImage(station.file(QStringLiteral("tmp.bmp"))).size(), QSize(336, 480));
         QCOMPARE(QFileInfo(station.file(QStringLiteral("tmp.bmp"))).size(), 54 + 336 * 3 * 480);
-        const QStringList photos = QDir(station.file(QStringLiteral("photo"))).entryList(QDir::Files);
-        QCOMPARE(photos.size(), outcome == int(Outcome::Saved) ? 1 : 0);
-        QVERIFY(!PhotoCapture::messageFor(Outcome(outcome)).isEmpty() || outcome == int(Outcome::Saved));
+        QCOMPARE(shot.jpeg.isEmpty(), outcome != int(Outcome::Captured));
+        QVERIFY(QDir(station.file(QStringLiteral("photo"))).entryList(QDir::Files).isEmpty());
+        QVERIFY(!PhotoCapture::messageFor(Outcome(outcome)).isEmpty() || outcome == int(Outcome::Captured));
     }
 
     // No camera or no frame yet: the message, and no file is touched.
     void noFrame() {
         TempStation station;
         const auto rect = PhotoCapture::framingRect(QPoint(319, 239), defaultSize);
-        QCOMPARE(PhotoCapture::grabPhoto(QImage(), rect, defaultSize, subNumber, station.path()), Outcome::NoCamera);
+        QCOMPARE(PhotoCapture::capture(QImage(), rect, defaultSize, subNumber, station.path()).outcome, Outcome::NoCamera);
         QVERIFY(!QFile::exists(station.file(QStringLiteral("temp.bmp"))));
         QVERIFY(!QFile::exists(station.file(QStringLiteral("tmp.bmp"))));
         QCOMPARE(PhotoCapture::messageFor(Outcome::NoCamera), QStringLiteral("没有连接上视频设备，请连接。"));
     }
 
-    // A save that fails leaves the earlier photo whole and no partial file
-    // beside it; a missing photo folder is an error naming the photo.
-    void failedSaves() {
+    // A working file that cannot be written is an error naming it.
+    void failedWorkingFile() {
         TempStation station;
-        const QString photo = PhotoCapture::photoPath(station.path(), subNumber);
-        QVERIFY(write(photo, "earlier photo"));
         const auto rect = PhotoCapture::framingRect(QPoint(319, 239), defaultSize);
-        {
-            FaultInjection::FaultyFiles faulty;
-            faulty.faults.diskSpace = 1000;
-            try {
-                PhotoCapture::grabPhoto(frame(), rect, defaultSize, subNumber, station.path());
-                QFAIL("the full disk went unnoticed");
-            } catch (const FileError& error) {
-                QCOMPARE(error.path(), photo);
-            }
+        QVERIFY(QDir(station.path()).mkdir(QStringLiteral("temp.bmp")));
+        try {
+            PhotoCapture::capture(frame(), rect, defaultSize, subNumber, station.path());
+            QFAIL("the failed write went unnoticed");
+        } catch (const FileError& error) {
+            QCOMPARE(error.path(), station.file(QStringLiteral("temp.bmp")));
         }
-        QCOMPARE(contents(photo), QByteArray("earlier photo"));
-        QCOMPARE(QDir(station.file(QStringLiteral("photo"))).entryList(QDir::Files), QStringList{subNumber + ".jpg"});
-
-        QVERIFY(QDir(station.file(QStringLiteral("photo"))).removeRecursively());
-        QVERIFY_THROWS_EXCEPTION(FileError,
-                                 PhotoCapture::grabPhoto(frame(), rect, defaultSize, subNumber, station.path()));
     }
 };
 

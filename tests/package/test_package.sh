@@ -57,8 +57,10 @@ start() {
 }
 
 # Files and their identity (inode and contents): a file re-copied or
-# replaced shows up as a change.
-identity() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 -r stat -c '%n %i' && find . -type f -print0 | sort -z | xargs -0 -r sha256sum); }
+# replaced shows up as a change. The station lock names whoever runs the
+# station now, so it is not part of it.
+identity() { (cd "$1" && find . -type f ! -name .station.lock -print0 | sort -z | xargs -0 -r stat -c '%n %i' &&
+    find . -type f ! -name .station.lock -print0 | sort -z | xargs -0 -r sha256sum); }
 
 home=$scratch/home
 mkdir "$home"

@@ -69,3 +69,51 @@ int pdfPages(const QString& path) {
     static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
     return int(QString::fromLatin1(bytes).count(page));
 }
+
+namespace {
+
+// pdftotext's output for `arguments` + the file, or a null array with the
+// test failed.
+QByteArray runPdfToText(const QStringList& arguments, const QString& path) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (program.isEmpty()) {
+        QTest::qFail("pdftotext is not on PATH; run scripts/install-deps.sh (poppler-utils)", __FILE__, __LINE__);
+        return {};
+    }
+    QProcess process;
+    process.start(program, QStringList(arguments) << path << QStringLiteral("-"));
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        QTest::qFail(qPrintable(QStringLiteral("pdftotext could not read %1: %2")
+                                    .arg(path, QString::fromUtf8(process.readAllStandardError()))),
+                     __FILE__, __LINE__);
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+} // namespace
+
+QString pdfText(const QString& path) {
+    return QString::fromUtf8(runPdfToText({QStringLiteral("-enc"), QStringLiteral("UTF-8")}, path));
+}
+
+QList<PdfWord> pdfWords(const QString& path) {
+    const QString html =
+        QString::fromUtf8(runPdfToText({QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8")}, path));
+    QList<PdfWord> words;
+    static const QRegularExpression element(QStringLiteral(
+        "<page width=\"([\\d.]+)\"|<word xMin=\"([\\d.-]+)\" yMin=\"([\\d.-]+)\" xMax=\"([\\d.-]+)\" yMax=\"([\\d.-]+)\">([^<]*)</word>"));
+    int page = 0;
+    double width = 0;
+    for (auto it = element.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.capturedLength(1) > 0) {
+            ++page;
+            width = m.captured(1).toDouble();
+            continue;
+        }
+        words.append({page, m.captured(6), m.captured(2).toDouble(), m.captured(3).toDouble(), m.captured(4).toDouble(),
+                      m.captured(5).toDouble(), width});
+    }
+    return words;
+}

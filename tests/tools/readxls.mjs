@@ -1,5 +1,5 @@
 #!/usr/bin/env node
-// Reads an Excel 97-2003 workbook with SheetJS, a reader independent of ours,
+// Reads an Excel 97-2003 workbook (or an .xlsx one) with SheetJS, a reader independent of ours,
 // and prints what it found as one line of JSON:
 //   {"sheets": [sheet names],
 //    "rows": [[cells of the first sheet, row by row]],
@@ -41,10 +41,14 @@ try {
     fail(`cannot read ${path}: ${reason(e)}`);
 }
 
-// SheetJS would read any other file as text; insist on an OLE2 container.
+// An .xlsx workbook (a zip package) is read by SheetJS alone; anything else
+// must be an OLE2 container, whose record layer is checked here.
+const isZip = bytes.length >= 4 && bytes.readUInt32LE(0) === 0x04034b50;
 const ole2 = Buffer.from([0xd0, 0xcf, 0x11, 0xe0, 0xa1, 0xb1, 0x1a, 0xe1]);
-if (bytes.length < 512 || !bytes.subarray(0, 8).equals(ole2))
-    fail(`${path} is not an OLE2 compound file`);
+if (!isZip && (bytes.length < 512 || !bytes.subarray(0, 8).equals(ole2)))
+    fail(`${path} is neither an .xlsx package nor an OLE2 compound file`);
+let sst = null;
+if (!isZip) {
 
 let container;
 try {
@@ -102,7 +106,6 @@ if (depth !== 0)
 // The shared strings, read the hard way: a string's header (length, option
 // byte) never crosses a record boundary; characters that continue in the next
 // record are preceded there by a fresh option byte.
-let sst = null;
 if (sstParts.length > 0) {
     const first = sstParts[0].data;
     if (first.length < 8)
@@ -172,6 +175,7 @@ if (sstParts.length > 0) {
     }
     sst = { count, unique, records: sstParts.length };
 }
+} // not a zip
 
 let workbook;
 try {

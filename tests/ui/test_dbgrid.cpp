@@ -2,6 +2,7 @@
 #include "DeliveredData.h"
 #include "FakeDialogs.h"
 #include "Schema.h"
+#include "TableChanges.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -27,6 +28,7 @@ private slots:
 
     void failingRefreshEmptiesTheGrid();
     void twoGridsOverOneQuery();
+    void gridsOverTheTableFollowWrites();
     void queryGoneBeforeItsSource();
     void automaticKeyIsReadOnly();
     void nonUniqueKeyIsAddressedByRowid();
@@ -266,6 +268,55 @@ void TestDbGrid::twoGridsOverOneQuery() {
     QCOMPARE(rowsShown(*grid_), 0);
     QCOMPARE(rowsShown(otherGrid), 0);
     otherGrid.grab();
+}
+
+// Grids over other queries of the same table: what is written through one
+// grid or announced by a window shows in the others, at once when they are
+// on screen, else when they are next shown; the current row stays.
+void TestDbGrid::gridsOverTheTableFollowWrites() {
+    auto list = [&](Query& q) {
+        q.setDatabasePath(path_);
+        q.setSql(QStringLiteral("select * from 学生表 order by 序号"));
+        q.open();
+    };
+    Query shownQuery, hiddenQuery;
+    list(shownQuery);
+    list(hiddenQuery);
+    DataSource shown(&shownQuery, QStringLiteral("学生表"), QStringLiteral("序号"));
+    DataSource hidden(&hiddenQuery, QStringLiteral("学生表"), QStringLiteral("序号"));
+    DbGrid shownGrid, hiddenGrid;
+    shownGrid.setDataSource(&shown);
+    hiddenGrid.setDataSource(&hidden);
+    shownGrid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shownGrid));
+    shown.setCurrentRow(2);
+    auto name = [](const DataSource& s, int row) { return s.index(row, 3).data().toString(); };
+
+    source_->setCurrentRow(1);
+    source_->setData(source_->index(1, 3), QStringLiteral("李小四"), Qt::EditRole);
+    source_->post();
+    QCOMPARE(name(shown, 1), QStringLiteral("李小四"));
+    QCOMPARE(shown.currentRow(), 2);
+    QCOMPARE(name(hidden, 1), QStringLiteral("李四")); // not read while hidden
+    hiddenGrid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&hiddenGrid));
+    QCOMPARE(name(hidden, 1), QStringLiteral("李小四"));
+    QVERIFY(!source_->isOutdated()); // the writer shows what it wrote
+
+    // A window's own statement, announced; an edit in progress is kept.
+    hidden.setData(hidden.index(0, 3), QStringLiteral("张三三"), Qt::EditRole);
+    {
+        Connection c(path_);
+        c.execute(QStringLiteral("delete from 学生表 where 姓名='王五'"));
+    }
+    TableChanges::announce(path_, QStringLiteral("学生表"));
+    QCOMPARE(shown.rowCount(), 2);
+    QCOMPARE(hidden.rowCount(), 3);
+    QCOMPARE(hidden.state(), DataSource::State::Edit);
+    // Another table or another file is none of theirs.
+    TableChanges::announce(path_, QStringLiteral("补考表"));
+    TableChanges::announce(dir_.filePath(QStringLiteral("other.mdb")), QStringLiteral("学生表"));
+    QVERIFY(!shown.isOutdated());
 }
 
 void TestDbGrid::queryGoneBeforeItsSource() {

@@ -1,0 +1,216 @@
+#include "TextSheet.h"
+#include "Text.h"
+#include "WorkbookParts.h"
+
+#include <QSet>
+#include <QStringDecoder>
+
+#include <libxml/HTMLparser.h>
+#include <libxml/tree.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+namespace TextSheet {
+
+namespace {
+
+using WorkbookParts::Damaged;
+
+bool validUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+QString decodeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        return decoder.decode(bytes.mid(2));
+    }
+    if (validUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    return Gb18030::decode(bytes);
+}
+
+// The separator the first line (outside quotes) uses more.
+QChar separatorOf(const QString& text) {
+    int commas = 0, tabs = 0;
+    bool quoted = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
+            break;
+        else if (!quoted && c == QLatin1Char(','))
+            ++commas;
+        else if (!quoted && c == QLatin1Char('\t'))
+            ++tabs;
+    }
+    return tabs > commas ? QLatin1Char('\t') : QLatin1Char(',');
+}
+
+QString collapsed(const xmlChar* content) {
+    QString text = QString::fromUtf8(reinterpret_cast<const char*>(content));
+    text.replace(QChar(0x00A0), QLatin1Char(' ')); // &nbsp;
+    return text.simplified();
+}
+
+bool named(const xmlNode* node, const char* name) {
+    return node->type == XML_ELEMENT_NODE && node->name &&
+           std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+const xmlNode* firstTable(const xmlNode* node) {
+    for (; node; node = node->next) {
+        if (named(node, "table"))
+            return node;
+        if (const xmlNode* inside = firstTable(node->children))
+            return inside;
+    }
+    return nullptr;
+}
+
+// The rows of a table: its own <tr>, also inside <thead>, <tbody>, <tfoot>,
+// not those of tables within it.
+void rowsOf(const xmlNode* node, QVector<const xmlNode*>& rows) {
+    for (; node; node = node->next) {
+        if (named(node, "tr"))
+            rows << node;
+        else if (node->type == XML_ELEMENT_NODE && !named(node, "table"))
+            rowsOf(node->children, rows);
+    }
+}
+
+int span(const xmlNode* cell, const char* attribute, int limit) {
+    std::unique_ptr<xmlChar, decltype(xmlFree)> value(xmlGetProp(cell, reinterpret_cast<const xmlChar*>(attribute)),
+                                                      xmlFree);
+    if (!value)
+        return 1;
+    const int n = QString::fromUtf8(reinterpret_cast<const char*>(value.get())).trimmed().toInt();
+    return std::clamp(n, 1, limit);
+}
+
+} // namespace
+
+bool looksLikeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return true;
+    return !bytes.left(1 << 16).contains('\0');
+}
+
+bool looksLikeHtml(const QByteArray& bytes) {
+    const QByteArray head = bytes.left(4096).toLower();
+    const qsizetype first = head.indexOf('<');
+    if (first < 0 || !head.left(first).replace("\xEF\xBB\xBF", "").trimmed().isEmpty())
+        return false;
+    return head.contains("<html") || head.contains("<table") || head.contains("<!doctype html");
+}
+
+Sheet readCsv(const QByteArray& bytes) {
+    const QString text = decodeText(bytes);
+    const QChar separator = separatorOf(text);
+    Sheet sheet;
+    int row = 0, column = 0;
+    QString field;
+    bool quoted = false, fieldStarted = false, lineHasContent = false;
+    const auto endField = [&] {
+        if (column >= Sheet::kMaxColumns || row >= Sheet::kMaxRows)
+            throw Damaged();
+        if (!field.isEmpty())
+            sheet.setText(row, column, field);
+        field.clear();
+        fieldStarted = false;
+        ++column;
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < n && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"') && !fieldStarted) {
+            quoted = fieldStarted = lineHasContent = true;
+        } else if (c == separator) {
+            endField();
+            lineHasContent = true;
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            if (lineHasContent || !field.isEmpty())
+                endField();
+            field.clear();
+            column = 0;
+            ++row;
+            lineHasContent = false;
+        } else {
+            field += c;
+            fieldStarted = lineHasContent = true;
+        }
+    }
+    if (lineHasContent || !field.isEmpty())
+        endField();
+    return sheet;
+}
+
+Sheet readHtml(const QByteArray& bytes) {
+    if (bytes.size() > INT_MAX)
+        throw Damaged();
+    const QByteArray lower = bytes.left(4096).toLower();
+    // A page that declares its encoding is read in it; libxml2 finds it.
+    const bool declared = lower.contains("charset") || lower.contains("encoding=");
+    const char* encoding = declared ? nullptr : (validUtf8(bytes) ? "UTF-8" : "GB18030");
+    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
+        htmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, encoding,
+                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),
+        &xmlFreeDoc);
+    if (!doc)
+        throw Damaged();
+    Sheet sheet;
+    const xmlNode* table = firstTable(xmlDocGetRootElement(doc.get()));
+    if (!table)
+        return sheet;
+    QVector<const xmlNode*> rows;
+    rowsOf(table->children, rows);
+    QSet<quint64> taken; // cells covered by a rowspan from above
+    const auto key = [](int r, int c) { return quint64(quint32(r)) << 16 | quint32(c); };
+    for (int r = 0; r < rows.size() && r < Sheet::kMaxRows; ++r) {
+        int column = 0;
+        for (const xmlNode* cell = rows[r]->children; cell; cell = cell->next) {
+            if (!named(cell, "td") && !named(cell, "th"))
+                continue;
+            while (taken.contains(key(r, column)))
+                ++column;
+            if (column >= Sheet::kMaxColumns)
+                break;
+            std::unique_ptr<xmlChar, decltype(xmlFree)> content(xmlNodeGetContent(cell), xmlFree);
+            const QString text = content ? collapsed(content.get()) : QString();
+            sheet.setText(r, column, text);
+            const int across = span(cell, "colspan", 256);
+            const int down = span(cell, "rowspan", 1000);
+            if (taken.size() + qsizetype(across) * down > 4'000'000)
+                throw Damaged(); // no table of students spans like this
+            for (int dr = 0; dr < down; ++dr)
+                for (int dc = 0; dc < across; ++dc)
+                    if (dr > 0 || dc > 0)
+                        taken.insert(key(r + dr, column + dc));
+            column += across;
+        }
+    }
+    return sheet;
+}
+
+} // namespace TextSheet

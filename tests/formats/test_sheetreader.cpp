@@ -1,0 +1,194 @@
+// The workbook reading layer: what each kind of file shows, and damaged
+// files of every kind. The fixtures come from tests/tools/makesheets.mjs
+// (SheetJS) and makesheets.py (openpyxl, xlwt).
+#include "DeskError.h"
+#include "NumberFormat.h"
+#include "SheetReader.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QtTest>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(DESK_SOURCE_DIR "/tests/fixtures/workbooks/");
+
+QStringList rowText(const Sheet& sheet, int row, int columns) {
+    QStringList out;
+    for (int c = 0; c < columns; ++c)
+        out << (sheet.kind(row, c) == Sheet::Kind::Uncomputed ? QStringLiteral("?") : sheet.text(row, c));
+    return out;
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestSheetReader : public QObject {
+    Q_OBJECT
+private slots:
+    // .xlsx from two independent writers: shared and inline strings, rich
+    // text without its phonetic guide, number formats, dates, booleans,
+    // errors, formulas with and without results, IDs as text and as number,
+    // characters beyond the BMP; hidden rows read like any other.
+    void xlsxCells() {
+        const Sheet js = SheetReader::open(kFixtures + QStringLiteral("cells-sheetjs.xlsx"));
+        QCOMPARE(js.sheetName(), QStringLiteral("考生"));
+        QCOMPARE(js.rowCount(), 3);
+        QCOMPARE(rowText(js, 1, 10), QStringList({"𠮷䶮", "32010220000101126X", "42", "0.3", "07", "00123",
+                                                  "2009-07-06", "TRUE", "#DIV/0!", "2"}));
+        QCOMPARE(rowText(js, 2, 10), QStringList({"赵䶮", "3.20102E+17", "3", "2.5", "12", "x", "2023年1月1日",
+                                                  "FALSE", "#N/A", "?"}));
+        QCOMPARE(js.kind(2, 1), Sheet::Kind::Number);
+        QCOMPARE(js.number(2, 1), 320102200001011264.0);
+
+        const Sheet py = SheetReader::open(kFixtures + QStringLiteral("cells-openpyxl.xlsx"));
+        QCOMPARE(py.rowCount(), 4);
+        QCOMPARE(rowText(py, 1, 10), QStringList({"𠮷䶮", "32010220000101126X", "42", "0.3", "07", "00123",
+                                                  "2009-07-06", "TRUE", "?", "张三 "}));
+        QCOMPARE(rowText(py, 2, 10), QStringList({"赵䶮", "3.20102E+17", "3", "2.5", "12", "x", "2023年1月1日",
+                                                  "FALSE", "?", ""}));
+        // At most 15 significant digits, as the spreadsheet shows them.
+        QCOMPARE(rowText(py, 3, 7), QStringList({"", "320102200001011000", "1,234,567", "5.0%", "3", "",
+                                                 "2009/7/6 12:00"}));
+        QCOMPARE(SheetReader::open(kFixtures + QStringLiteral("dates1904.xlsx")).text(1, 0), QStringLiteral("2009/7/6"));
+    }
+
+    // .ods shows the text the saving program stored; a number keeps its value.
+    void odsCells() {
+        const Sheet sheet = SheetReader::open(kFixtures + QStringLiteral("cells-sheetjs.ods"));
+        QCOMPARE(sheet.sheetName(), QStringLiteral("考生"));
+        QCOMPARE(sheet.rowCount(), 3);
+        QCOMPARE(rowText(sheet, 1, 8), QStringList({"𠮷䶮", "32010220000101126X", "42", "0.25", "7", "00123",
+                                                    "40000", "TRUE"}));
+        QCOMPARE(sheet.kind(2, 1), Sheet::Kind::Number);
+        QVERIFY(sheet.number(2, 1) > 1e17);
+    }
+
+    // Empty sheets and sheets of headings only, in every packaged format.
+    void emptyAndHeadingsOnly() {
+        for (const char* name : {"empty.xlsx", "empty.ods"})
+            QCOMPARE(SheetReader::open(kFixtures + QLatin1String(name)).rowCount(), 0);
+        for (const char* name : {"headings.xlsx", "headings.ods"}) {
+            const Sheet sheet = SheetReader::open(kFixtures + QLatin1String(name));
+            QCOMPARE(sheet.rowCount(), 1);
+            QCOMPARE(sheet.text(0, 7), QStringLiteral("班级"));
+        }
+    }
+
+    // CSV: the separator the first line uses, quoted fields with separators,
+    // doubled quotes and line breaks, every encoding a school's files come in.
+    void csvText() {
+        const QString text = QStringLiteral("号\t名,字\t备注\r\n1\t\"甲\t乙\"\t\"说\"\"话\"\"\n第二行\"\r\n\t\t𠮷\n");
+        QStringEncoder gb("GB18030");
+        const QByteArray gbBytes = gb.encode(text);
+        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        const QList<QByteArray> encodings{text.toUtf8(), "\xEF\xBB\xBF" + text.toUtf8(), gbBytes,
+                                          QByteArray(utf16.encode(text))};
+        for (const QByteArray& bytes : encodings) {
+            const Sheet sheet = SheetReader::read(bytes, QStringLiteral("t.csv"));
+            QCOMPARE(sheet.rowCount(), 3);
+            QCOMPARE(rowText(sheet, 0, 3), QStringList({"号", "名,字", "备注"}));
+            QCOMPARE(rowText(sheet, 1, 3), QStringList({"1", "甲\t乙", "说\"话\"\n第二行"}));
+            QCOMPARE(rowText(sheet, 2, 3), QStringList({"", "", "𠮷"}));
+        }
+        QCOMPARE(SheetReader::read("a,b\n", QStringLiteral("t.csv")).text(0, 1), QStringLiteral("b"));
+    }
+
+    // HTML tables: the first table, spans taking their room, white space as
+    // a browser shows it, a declared encoding.
+    void htmlTables() {
+        const QByteArray page =
+            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head><body>"
+            "<table><thead><tr><th colspan=\"2\">\xD0\xD5 \xC3\xFB</th><th>\xB0\xE0</th></tr></thead>"
+            "<tbody><tr><td rowspan=\"2\">A</td><td>&nbsp;</td><td> 3\n</td></tr>"
+            "<tr><td>B<br>C</td><td><table><tr><td>inner</td></tr></table></td></tr></tbody></table>"
+            "<table><tr><td>second</td></tr></table></body></html>";
+        const Sheet sheet = SheetReader::read(page, QStringLiteral("web.xls"));
+        QCOMPARE(sheet.rowCount(), 3);
+        QCOMPARE(rowText(sheet, 0, 3), QStringList({"姓 名", "", "班"}));
+        QCOMPARE(rowText(sheet, 1, 3), QStringList({"A", "", "3"}));
+        QCOMPARE(rowText(sheet, 2, 3), QStringList({"", "BC", "inner"}));
+    }
+
+    // Damaged files of every kind give a Chinese message naming the file or
+    // still give a sheet; never a crash. Every cut of each file is tried, and
+    // bytes overwritten across it.
+    void damagedFiles_data() {
+        QTest::addColumn<QString>("file");
+        for (const char* name : {"cells-openpyxl.xlsx", "cells-sheetjs.xlsx", "cells-sheetjs.ods", "rows-xlwt.xls",
+                                 "classlist-web.xls", "classlist-gb18030.csv"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void damagedFiles() {
+        QFETCH(QString, file);
+        const QByteArray whole = bytesOf(kFixtures + file);
+        QVERIFY(whole.size() > 100);
+        const QString name = QStringLiteral("坏/") + file;
+        int refused = 0;
+        const auto attempt = [&](const QByteArray& bytes) {
+            try {
+                SheetReader::read(bytes, name);
+            } catch (const DeskError& e) {
+                QVERIFY2(e.message().contains(name), qPrintable(e.message()));
+                ++refused;
+            }
+        };
+        const qsizetype step = std::max<qsizetype>(1, whole.size() / 400);
+        for (qsizetype cut = 0; cut < whole.size(); cut += step)
+            attempt(whole.left(cut));
+        for (qsizetype at = 0; at < whole.size(); at += step) {
+            QByteArray bad = whole;
+            bad[at] = char(bad[at] ^ 0x5A);
+            attempt(bad);
+        }
+        // Packages and compound files cut anywhere are refused as damaged.
+        if (!file.endsWith(QLatin1String(".csv")) && file != QLatin1String("classlist-web.xls"))
+            QVERIFY(refused > 0);
+    }
+
+    // Files that are no workbook at all, and the messages the user sees.
+    void notWorkbooks() {
+        const auto message = [](const QByteArray& bytes) {
+            try {
+                SheetReader::read(bytes, QStringLiteral("名单.xls"));
+            } catch (const DeskError& e) {
+                return e.message();
+            }
+            return QString();
+        };
+        const QString binary = message(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+        QVERIFY2(binary.contains(QStringLiteral("不是可以导入的工作簿")) && binary.contains(QStringLiteral(".xlsx")),
+                 qPrintable(binary));
+        QVERIFY(message("PK\x03\x04 not a package at all").contains(QStringLiteral("名单.xls")));
+        QVERIFY(message(QByteArray::fromHex("D0CF11E0A1B11AE1") + QByteArray(600, '\0'))
+                    .contains(QStringLiteral("已损坏")));
+        try {
+            SheetReader::open(QStringLiteral("/没有/这个.xlsx"));
+            QFAIL("a missing file was read");
+        } catch (const DeskError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("/没有/这个.xlsx")));
+        }
+    }
+
+    // Explicit formats keep 15 significant digits; General and text formats
+    // keep their own rules.
+    void fifteenSignificantDigits() {
+        QCOMPARE(NumberFormat::text(320102200001011264.0, QStringLiteral("0"), false),
+                 QStringLiteral("320102200001011000"));
+        QCOMPARE(NumberFormat::text(123456789012345678.0, QStringLiteral("0"), false),
+                 QStringLiteral("123456789012346000"));
+        QCOMPARE(NumberFormat::text(-1234567890123456.7, QStringLiteral("#,##0"), false),
+                 QStringLiteral("-1,234,567,890,123,460"));
+        QCOMPARE(NumberFormat::text(320102200001011264.0, QStringLiteral("General"), false),
+                 QStringLiteral("3.20102E+17"));
+        QCOMPARE(NumberFormat::text(123456789012345.0, QStringLiteral("0"), false),
+                 QStringLiteral("123456789012345"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSheetReader)
+#include "test_sheetreader.moc"
