@@ -783,6 +783,9 @@ void compactDatabase(Connection& source, const QString& destination) {
         QFile::remove(destination + QStringLiteral("-journal"));
         throw;
     }
+    // The engine makes new files 0644 less the mask: a shared station's
+    // group would lose its write access.
+    FileModes::settle(destination);
 }
 
 namespace {

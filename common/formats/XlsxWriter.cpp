@@ -1,6 +1,7 @@
 #include "XlsxWriter.h"
 #include "BiffWriter.h"
 #include "DeskError.h"
+#include "FileModes.h"
 #include "FileOps.h"
 #include "Query.h"
 
@@ -157,6 +158,7 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError || bytes.isEmpty())
         throw DeskError(notWritten(path, fileProblem(in)));
+    const bool replacing = QFileInfo::exists(path); // a replaced file keeps its mode
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         throw DeskError(notWritten(path, fileProblem(out)));
@@ -167,6 +169,8 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
     }
     if (!out.commit())
         throw DeskError(notWritten(path, fileProblem(out)));
+    if (!replacing)
+        FileModes::settle(path);
 }
 
 } // namespace XlsxWriter
