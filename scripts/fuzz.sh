@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A longer fuzzing campaign on one target of tests/fuzz (workbook,
-# workbook_stream, dbase, jpeg, settings, access ...):
+# workbook_stream, dbase, jpeg, settings, access, xlsx, ods, sheet, csv, html):
 #   scripts/fuzz.sh <target> [seconds] [libFuzzer options...]
 #   e.g.  scripts/fuzz.sh workbook 3600 -jobs=2 -workers=2
 # Builds build-fuzz/ with clang, then fuzzes from the committed corpus.
@@ -20,5 +20,7 @@ mkdir -p "build-fuzz/campaign/$target" build-fuzz/crashes
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/fuzz/lsan.supp:print_suppressions=0}
+dict=()
+[ -f "tests/fuzz/$target.dict" ] && dict=(-dict="tests/fuzz/$target.dict")
 exec "build-fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
-    -artifact_prefix="build-fuzz/crashes/fuzz_$target-" "$@" "build-fuzz/campaign/$target" "tests/fuzz/corpus/$target"
+    -artifact_prefix="build-fuzz/crashes/fuzz_$target-" "${dict[@]}" "$@" "build-fuzz/campaign/$target" "tests/fuzz/corpus/$target"

@@ -1,4 +1,5 @@
 #include "FuzzInput.h"
+#include "StoredZip.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +31,18 @@ QString asFile(const uint8_t* data, size_t size, const char* suffix) {
     }
     ::close(fd);
     return path;
+}
+
+QByteArray zipOfParts(const uint8_t* data, size_t size) {
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QList<QPair<QByteArray, QByteArray>> parts;
+    for (const QByteArray& piece : input.split('\0')) {
+        const qsizetype newline = piece.indexOf('\n');
+        const QByteArray name = newline < 0 ? piece : piece.left(newline);
+        if (!name.isEmpty() && name.size() <= 0xFFFF && parts.size() < 0xFFFF)
+            parts.append({name, newline < 0 ? QByteArray() : piece.mid(newline + 1)});
+    }
+    return StoredZip::make(parts);
 }
 
 } // namespace FuzzInput

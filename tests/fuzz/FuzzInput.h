@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -12,5 +13,14 @@ namespace FuzzInput {
 // `suffix` (the readers may look at it), in /dev/shm when there is one, and
 // returns the file's path.
 QString asFile(const uint8_t* data, size_t size, const char* suffix);
+
+// A zip package (.xlsx, .ods) built from the input, so that the fuzzer works
+// on the parts' XML rather than on compressed bytes and checksums. The
+// input is a list of parts, each its name, a line break, and its content,
+// ended by a NUL byte (which no XML part holds): for example
+//   "mimetype\napplication/vnd.oasis.opendocument.spreadsheet\0content.xml\n<...>"
+// The parts are stored uncompressed, in the input's order, with correct
+// checksums.
+QByteArray zipOfParts(const uint8_t* data, size_t size);
 
 } // namespace FuzzInput
