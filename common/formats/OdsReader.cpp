@@ -16,6 +16,11 @@ using WorkbookParts::Xml;
 // More cells than any class list: a file that repeats rows or columns past
 // this is refused rather than unfolded.
 constexpr qint64 kMaxCells = 20'000'000;
+// Cells a file only claims, by repeating a cell with something in it: a
+// spreadsheet program writes like neighbours once with a count, which in a
+// list of students saves a few cells a row, never millions. A few hundred
+// bytes must not ask for gigabytes.
+constexpr qint64 kMaxRepeatedCells = 1'000'000;
 
 struct Cell {
     int column;
@@ -84,6 +89,7 @@ Sheet read(const QByteArray& bytes) {
     int rowRepeat = 1;
     int column = 0;
     qint64 cells = 0;
+    qint64 repeated = 0; // cells beyond those the file holds
     QVector<Cell> rowCells;
     while (xml.next()) {
         if (xml.isStart() && xml.is("table") && !seenTable) {
@@ -108,7 +114,8 @@ Sheet read(const QByteArray& bytes) {
             if (!rowCells.isEmpty()) {
                 const int rows = std::min(rowRepeat, Sheet::kMaxRows - row);
                 cells += qint64(rows) * rowCells.size();
-                if (cells > kMaxCells)
+                repeated += qint64(rows - 1) * rowCells.size();
+                if (cells > kMaxCells || repeated > kMaxRepeatedCells)
                     throw Damaged();
                 for (int r = row; r < row + rows; ++r) {
                     for (const Cell& c : rowCells) {
@@ -155,6 +162,9 @@ Sheet read(const QByteArray& bytes) {
                 content = !dateValue.isEmpty();
             }
             if (content) {
+                repeated += std::max(0, std::min(repeat, Sheet::kMaxColumns - column) - 1);
+                if (repeated > kMaxRepeatedCells)
+                    throw Damaged();
                 for (int k = 0; k < repeat && column + k < Sheet::kMaxColumns; ++k) {
                     cell.column = column + k;
                     rowCells << cell;

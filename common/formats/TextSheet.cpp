@@ -2,7 +2,7 @@
 #include "Text.h"
 #include "WorkbookParts.h"
 
-#include <QSet>
+#include <QVector>
 #include <QStringDecoder>
 
 #include <libxml/HTMLparser.h>
@@ -185,28 +185,27 @@ Sheet readHtml(const QByteArray& bytes) {
         return sheet;
     QVector<const xmlNode*> rows;
     rowsOf(table->children, rows);
-    QSet<quint64> taken; // cells covered by a rowspan from above
-    const auto key = [](int r, int c) { return quint64(quint32(r)) << 16 | quint32(c); };
+    // Each column is covered by the cells above that span into it up to
+    // (not including) this row: a span costs its width, not its area.
+    QVector<int> coveredUntil;
     for (int r = 0; r < rows.size() && r < Sheet::kMaxRows; ++r) {
         int column = 0;
         for (const xmlNode* cell = rows[r]->children; cell; cell = cell->next) {
             if (!named(cell, "td") && !named(cell, "th"))
                 continue;
-            while (taken.contains(key(r, column)))
+            while (column < coveredUntil.size() && coveredUntil[column] > r)
                 ++column;
             if (column >= Sheet::kMaxColumns)
                 break;
             std::unique_ptr<xmlChar, decltype(xmlFree)> content(xmlNodeGetContent(cell), xmlFree);
             const QString text = content ? collapsed(content.get()) : QString();
             sheet.setText(r, column, text);
-            const int across = span(cell, "colspan", 256);
+            const int across = std::min(span(cell, "colspan", 256), Sheet::kMaxColumns - column);
             const int down = span(cell, "rowspan", 1000);
-            if (taken.size() + qsizetype(across) * down > 4'000'000)
-                throw Damaged(); // no table of students spans like this
-            for (int dr = 0; dr < down; ++dr)
-                for (int dc = 0; dc < across; ++dc)
-                    if (dr > 0 || dc > 0)
-                        taken.insert(key(r + dr, column + dc));
+            if (coveredUntil.size() < column + across)
+                coveredUntil.resize(column + across, 0);
+            for (int dc = 0; dc < across; ++dc)
+                coveredUntil[column + dc] = std::max(coveredUntil[column + dc], r + down);
             column += across;
         }
     }

@@ -4,6 +4,7 @@
 #include "DeskError.h"
 #include "NumberFormat.h"
 #include "SheetReader.h"
+#include "StoredZip.h"
 
 #include <QFile>
 #include <QStringEncoder>
@@ -148,6 +149,44 @@ private slots:
         // Packages and compound files cut anywhere are refused as damaged.
         if (!file.endsWith(QLatin1String(".csv")) && file != QLatin1String("classlist-web.xls"))
             QVERIFY(refused > 0);
+    }
+
+    // Repeated rows and cells unfold as the spreadsheet shows them, but a
+    // few hundred bytes that claim millions of filled cells are refused at
+    // once instead of taking minutes and gigabytes.
+    void repeatsUnfoldWithinReason() {
+        const auto ods = [](const QByteArray& rows) {
+            return StoredZip::make(
+                {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                 {"content.xml",
+                  "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                  "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+                  "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+                  "<table:table table:name=\"S\">" +
+                      rows + "</table:table></office:spreadsheet></office:body></office:document-content>"}});
+        };
+        const QByteArray filled = "<table:table-cell office:value-type=\"float\" office:value=\"1\"><text:p>1</text:p>"
+                                  "</table:table-cell>";
+        const Sheet sheet = SheetReader::read(
+            ods("<table:table-row table:number-rows-repeated=\"2\">" +
+                QByteArray(filled).replace("<table:table-cell ", "<table:table-cell table:number-columns-repeated=\"3\" ") +
+                "</table:table-row>"),
+            QStringLiteral("重复.ods"));
+        QCOMPARE(sheet.rowCount(), 2);
+        QCOMPARE(rowText(sheet, 1, 4), QStringList({"1", "1", "1", ""}));
+
+        const QByteArray bomb =
+            ods("<table:table-row table:number-rows-repeated=\"1048576\">" +
+                QByteArray(filled).replace("<table:table-cell ", "<table:table-cell table:number-columns-repeated=\"19\" ") +
+                "</table:table-row>");
+        QVERIFY(bomb.size() < 1000);
+        try {
+            SheetReader::read(bomb, QStringLiteral("炸弹.ods"));
+            QFAIL("twenty million claimed cells were unfolded");
+        } catch (const DeskError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("炸弹.ods")) && e.message().contains(QStringLiteral("已损坏")),
+                     qPrintable(e.message()));
+        }
     }
 
     // Files that are no workbook at all, and the messages the user sees.
