@@ -1,6 +1,7 @@
 #include "RegistrationChecks.h"
 #include "Database.h"
 #include "DeskError.h"
+#include "FileOps.h"
 #include "FileModes.h"
 #include "IdNumber.h"
 #include "SafetyCopy.h"
@@ -588,7 +589,7 @@ void saveReport(const QString& path, const QStringList& lines) {
     const bool replacing = QFile::exists(path); // a replaced file keeps its mode
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw DeskError(QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw DeskError(QStringLiteral("无法写入文件“%1”：%2。").arg(QDir::toNativeSeparators(path), fileProblem(file)));
     if (!replacing)
         FileModes::settle(path);
 }

@@ -1,5 +1,6 @@
 #include "Compaction.h"
 #include "Database.h"
+#include "EngineProblem.h"
 #include "FileOps.h"
 #include "Query.h"
 #include "StationLock.h"
@@ -94,7 +95,7 @@ void bringIn(const QString& from, const QString& incoming) {
     QString verdict;
     if (stateOf(incoming, &verdict) != State::Intact) {
         tryRemove(incoming);
-        throw DbError(QStringLiteral("复制到数据文件夹的数据库文件'%1'检查未通过：%2").arg(native(incoming), verdict),
+        throw DbError(QStringLiteral("复制到数据文件夹的数据库文件'%1'检查未通过：%2").arg(native(incoming), damageProblem(verdict)),
                       verdict, incoming);
     }
 }
@@ -160,7 +161,7 @@ FileResult compactFile(const QString& source, const QString& copy) {
     }
 
     if (!intact && stateOf(source, &verdict) != State::Intact)
-        throw DbError(QStringLiteral("数据库文件'%1'已损坏，不能压缩：%2").arg(native(source), verdict), verdict, source);
+        throw DbError(QStringLiteral("数据库文件'%1'已损坏，不能压缩：%2").arg(native(source), damageProblem(verdict)), verdict, source);
 
     // Another program with the file open would go on writing into the file
     // replaced here; one that opens it meanwhile waits for the lock, which
@@ -171,7 +172,7 @@ FileResult compactFile(const QString& source, const QString& copy) {
         compactDatabase(hold.connection(), copy);
         if (stateOf(copy, &verdict) != State::Intact) {
             tryRemove(copy);
-            throw DbError(QStringLiteral("压缩后的数据库文件'%1'检查未通过：%2").arg(native(copy), verdict), verdict,
+            throw DbError(QStringLiteral("压缩后的数据库文件'%1'检查未通过：%2").arg(native(copy), damageProblem(verdict)), verdict,
                           copy);
         }
         bringIn(copy, incoming);

@@ -669,7 +669,7 @@ void Connection::createFile(const QString& path) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (info.exists())
             throw DbError(QStringLiteral("数据库文件“%1”已存在。").arg(fileNameOf(path)), QString(), path);
-        throw DbError(QStringLiteral("无法创建数据库文件“%1”：%2").arg(fileNameOf(path), file.errorString()),
+        throw DbError(QStringLiteral("无法创建数据库文件“%1”：%2。").arg(fileNameOf(path), fileProblem(file)),
                       QString(), path);
     }
     file.close();

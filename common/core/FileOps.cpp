@@ -64,12 +64,27 @@ constexpr int kKnownCodes[] = {ENOSPC, EDQUOT,       EACCES, EPERM, EROFS,  EIO,
 
 QString fileProblem(int code) { return reasonOf(code); }
 
-QString fileProblem(const QFileDevice& device) {
-    const QString text = device.errorString();
+namespace {
+
+// The errno value whose system text the text holds, or 0.
+int codeIn(const QString& text) {
     for (int code : kKnownCodes) {
         if (text.contains(QString::fromLocal8Bit(std::strerror(code)), Qt::CaseInsensitive))
-            return reasonOf(code);
+            return code;
     }
+    return 0;
+}
+
+} // namespace
+
+QString fileProblem(const QString& systemText) {
+    const int code = codeIn(systemText);
+    return code ? reasonOf(code) : QStringLiteral("文件操作失败");
+}
+
+QString fileProblem(const QFileDevice& device) {
+    if (const int code = codeIn(device.errorString()))
+        return reasonOf(code);
     switch (device.error()) {
     case QFileDevice::PermissionsError:
         return QStringLiteral("没有权限");
@@ -82,8 +97,9 @@ QString fileProblem(const QFileDevice& device) {
     case QFileDevice::WriteError:
         return QStringLiteral("写入失败");
     case QFileDevice::RenameError:
-    case QFileDevice::CopyError:
         return QStringLiteral("无法替换原有的文件");
+    case QFileDevice::CopyError:
+        return QStringLiteral("复制失败");
     default:
         return QStringLiteral("文件操作失败");
     }
@@ -165,7 +181,7 @@ namespace {
 void copyThrough(const QString& from, const QString& to, bool durable) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(QDir::toNativeSeparators(from), in.errorString()),
+        throw FileError(QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)),
                         EIO, from);
     FileOps& ops = FileOps::current();
     const int fd = ops.create(to);
@@ -176,7 +192,7 @@ void copyThrough(const QString& from, const QString& to, bool durable) {
             const qint64 got = in.read(buffer.data(), buffer.size());
             if (got < 0)
                 throw FileError(
-                    QStringLiteral("无法读取文件“%1”：%2").arg(QDir::toNativeSeparators(from), in.errorString()), EIO,
+                    QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)), EIO,
                     from);
             if (got == 0)
                 break;

@@ -34,6 +34,9 @@ private:
 QString fileProblem(int code);
 class QFileDevice;
 QString fileProblem(const QFileDevice& device);
+// The same for the system's English text of something that is no file
+// device (QTemporaryDir::errorString(), QLockFile ...).
+QString fileProblem(const QString& systemText);
 
 class FileOps {
 public:

@@ -1,5 +1,6 @@
 #include "FileProtection.h"
 #include "DeskError.h"
+#include "FileOps.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <unistd.h>
 
 namespace FileProtection {
@@ -23,14 +25,16 @@ QString shown(const QString& path) {
 // Replaces the first 16 bytes of the file with `magic` and waits until the
 // disk has them.
 void writeMagic(const QString& path, const QByteArray& magic, const QString& action) {
+    const auto failed = [&](const QString& reason) {
+        return DeskError(QStringLiteral("无法%1文件“%2”的保护：%3。").arg(action, shown(path), reason));
+    };
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite)) // never truncates
-        throw DeskError(
-            QStringLiteral("无法%1文件“%2”的保护：%3").arg(action, shown(path), file.errorString()));
-    const bool written = file.write(magic) == magic.size() && file.flush() && ::fsync(file.handle()) == 0;
-    if (!written)
-        throw DeskError(
-            QStringLiteral("无法%1文件“%2”的保护：%3").arg(action, shown(path), file.errorString()));
+        throw failed(fileProblem(file));
+    if (file.write(magic) != magic.size() || !file.flush())
+        throw failed(fileProblem(file));
+    if (::fsync(file.handle()) != 0)
+        throw failed(fileProblem(errno));
 }
 
 // The files lifted by Lift holders of this process, by canonical path.
@@ -145,7 +149,7 @@ PrivateCopy::PrivateCopy(const QString& original) {
         throw DeskError(QStringLiteral("找不到数据库文件“%1”。").arg(shownName));
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/desk-copy-XXXXXX"));
     if (!folder.isValid())
-        throw DeskError(QStringLiteral("无法为文件“%1”建立临时文件夹：%2").arg(shownName, folder.errorString()));
+        throw DeskError(QStringLiteral("无法为文件“%1”建立临时文件夹：%2。").arg(shownName, fileProblem(folder.errorString())));
     folder.setAutoRemove(false);
     folder_ = folder.path();
     try {
@@ -157,7 +161,7 @@ PrivateCopy::PrivateCopy(const QString& original) {
             QFile source(original + suffix);
             if (!source.copy(path_ + suffix))
                 throw DeskError(
-                    QStringLiteral("无法读取文件“%1”：%2").arg(shown(original + suffix), source.errorString()));
+                    QStringLiteral("无法复制文件“%1”：%2。").arg(shown(original + suffix), fileProblem(source)));
             // The copy is ours, whatever the original's permissions.
             QFile::setPermissions(path_ + suffix, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }

@@ -1,7 +1,9 @@
 #include "Profile.h"
 #include "DeskError.h"
+#include "FileOps.h"
 #include "Text.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -171,7 +173,7 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
 
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw DeskError(QStringLiteral("无法写入设置文件“%1”：%2").arg(path_, file.errorString()));
+        throw DeskError(QStringLiteral("无法写入设置文件“%1”：%2。").arg(QDir::toNativeSeparators(path_), fileProblem(file)));
 }
 
 void Profile::writeInteger(const QString& section, const QString& key, int value) {

@@ -1,5 +1,6 @@
 #include "SafetyCopy.h"
 #include "Database.h"
+#include "EngineProblem.h"
 #include "DeskError.h"
 #include "FileOps.h"
 #include "FileProtection.h"
@@ -188,7 +189,7 @@ void copyInto(Connection& source, const QString& part, const QString& database, 
     } catch (const DbError& e) {
         removePart(part);
         if (isDamage(e.engineText()))
-            copyFailed(Failure::Damaged, e.engineText(), part, database, operation);
+            copyFailed(Failure::Damaged, damageProblem(e.engineText()), part, database, operation);
         copyFailed(e.engineText().contains(QLatin1String("disk is full")) ? Failure::DiskFull : Failure::Other,
                    e.message(), part, database, operation);
     }
@@ -201,9 +202,9 @@ int checkCopy(const QString& part, const QString& database, const QString& opera
     const auto fail = [&](int rc, const QString& engineText) {
         sqlite3_close(db);
         removePart(part);
-        copyFailed(rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || isDamage(engineText) ? Failure::Damaged
-                                                                                        : Failure::Other,
-                   engineText, part, database, operation);
+        const bool damaged = rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || isDamage(engineText);
+        copyFailed(damaged ? Failure::Damaged : Failure::Other,
+                   damaged ? damageProblem(engineText) : engineProblem(engineText), part, database, operation);
     };
     int rc = sqlite3_open_v2(QFile::encodeName(part).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK)
@@ -270,7 +271,9 @@ void checkIncoming(const QString& incoming, bool protectedForm) {
         if (rc == SQLITE_OK)
             verdict = scalar(db, "PRAGMA quick_check", &rc);
         if (rc != SQLITE_OK)
-            verdict = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+            verdict = engineProblem(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+        else if (verdict != QLatin1String("ok"))
+            verdict = damageProblem(verdict);
         sqlite3_close(db);
     }
     if (verdict != QLatin1String("ok"))
@@ -389,7 +392,7 @@ Copy takeCopy(const Store& store, const QString& operation, Connection* source, 
         } catch (const DbError& e) {
             if (isDamage(e.engineText()))
                 throw DamagedFile(QStringLiteral("数据文件“%1”已损坏（%2），无法为它保存数据副本。“%3”没有进行。")
-                                        .arg(native(store.database), e.engineText(), operation));
+                                        .arg(native(store.database), damageProblem(e.engineText()), operation));
             throw notTaken(operation, QStringLiteral("无法读取数据文件以保存数据副本：%1").arg(e.message()));
         }
         copyInto(*from, part, store.database, operation);

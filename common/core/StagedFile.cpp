@@ -1,5 +1,6 @@
 #include "StagedFile.h"
 #include "DeskError.h"
+#include "FileOps.h"
 #include "FileModes.h"
 #include "FileProtection.h"
 
@@ -73,7 +74,8 @@ StagedFile::StagedFile(const QString& target) {
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw DeskError(
-            QStringLiteral("无法在文件夹“%1”中写入文件：%2").arg(shown(info.absolutePath()), file.errorString()));
+            QStringLiteral("无法在文件夹“%1”中写入文件“%2”：%3。")
+                .arg(shown(info.absolutePath()), info.fileName(), fileProblem(file)));
     temporary_ = name;
     // The target's mode from the start: the engine keeps a file's mode.
     FileModes::settle(temporary_);
