@@ -7,6 +7,7 @@
 #include <cstdio>
 // jpeglib.h expects size_t and FILE to be declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace Jpeg {
 
@@ -16,14 +17,15 @@ namespace {
 // it jumps back to the setjmp of the running operation. Nothing with a
 // destructor lives between the setjmp and the libjpeg calls.
 struct ErrorManager {
-    jpeg_error_mgr base;
+    jpeg_error_mgr base; // base.msg_code: what went wrong (jerror.h)
     std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
 };
+
+// Our own failure, beside libjpeg's codes.
+constexpr int kUnexpectedOutput = -1;
 
 void errorExit(j_common_ptr info) {
     auto* manager = reinterpret_cast<ErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->message);
     std::longjmp(manager->jump, 1);
 }
 
@@ -34,7 +36,6 @@ void install(ErrorManager& manager, jpeg_common_struct& info) {
     info.err = jpeg_std_error(&manager.base);
     manager.base.error_exit = errorExit;
     manager.base.emit_message = quiet;
-    manager.message[0] = '\0';
 }
 
 struct Pixels {
@@ -44,7 +45,7 @@ struct Pixels {
     int components;
 };
 
-// Returns false and leaves libjpeg's text in `manager.message` on failure.
+// Returns false and leaves libjpeg's code in `manager.base.msg_code` on failure.
 bool compress(const Pixels& in, int quality, ErrorManager& manager, unsigned char** out, unsigned long* outSize) {
     jpeg_compress_struct info;
     install(manager, *reinterpret_cast<jpeg_common_struct*>(&info));
@@ -131,7 +132,7 @@ bool decompress(const QByteArray& jpeg, bool rows, Decoded& decoded, ErrorManage
         // The rows go into a buffer made for the size found before.
         if (int(info.output_width) != decoded.outWidth || int(info.output_height) != decoded.outHeight ||
             info.output_components != 3) {
-            std::snprintf(manager.message, sizeof manager.message, "unexpected output size");
+            manager.base.msg_code = kUnexpectedOutput;
             jpeg_destroy_decompress(&info);
             return false;
         }
@@ -145,8 +146,35 @@ bool decompress(const QByteArray& jpeg, bool rows, Decoded& decoded, ErrorManage
     return true;
 }
 
-DeskError failure(const char* what, const ErrorManager& manager) {
-    return DeskError(QStringLiteral("%1 JPEG 图像时出错：%2").arg(QString::fromUtf8(what), QString::fromLocal8Bit(manager.message)));
+// Why libjpeg failed, in Chinese.
+QString reasonOf(const ErrorManager& manager, bool reading) {
+    switch (manager.base.msg_code) {
+    case JERR_NO_SOI:
+    case JERR_INPUT_EMPTY:
+    case JERR_NO_IMAGE:
+        return QStringLiteral("文件不是 JPEG 图像");
+    case JERR_INPUT_EOF:
+        return QStringLiteral("文件不完整");
+    case JERR_OUT_OF_MEMORY:
+        return QStringLiteral("内存不足");
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+        return QStringLiteral("图像过大");
+    case JERR_EMPTY_IMAGE:
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_NOT_COMPILED:
+    case JERR_BAD_PRECISION:
+    case JERR_ARITH_NOTIMPL:
+    case JERR_CONVERSION_NOTIMPL:
+        return QStringLiteral("图像的编码方式不受支持");
+    default:
+        return reading ? QStringLiteral("图像数据已损坏") : QStringLiteral("图像无法编码");
+    }
+}
+
+DeskError failure(bool reading, const ErrorManager& manager) {
+    return DeskError(QStringLiteral("%1 JPEG 图像时出错：%2。")
+                         .arg(reading ? QStringLiteral("读取") : QStringLiteral("生成"), reasonOf(manager, reading)));
 }
 
 // Whether the frame header of the file is SOF0 (0xFFC0): the markers before
@@ -214,7 +242,7 @@ QByteArray encode(const QImage& image, int quality) {
         file = QByteArray(reinterpret_cast<const char*>(out), qsizetype(outSize));
     std::free(out);
     if (!done)
-        throw failure("生成", manager);
+        throw failure(false, manager);
     return file;
 }
 
@@ -222,7 +250,7 @@ Header readHeader(const QByteArray& jpeg) {
     ErrorManager manager;
     Decoded decoded;
     if (!decompress(jpeg, false, decoded, manager))
-        throw failure("读取", manager);
+        throw failure(true, manager);
     decoded.header.baseline = decoded.header.baseline && hasBaselineFrame(jpeg);
     return decoded.header;
 }
@@ -234,7 +262,7 @@ QImage decode(const QByteArray& jpeg, QSize atLeast) {
     Decoded decoded;
     decoded.atLeast = atLeast;
     if (!decompress(jpeg, false, decoded, manager))
-        throw failure("读取", manager);
+        throw failure(true, manager);
     // The header may claim any size: refused before anything is allocated.
     if (decoded.header.width > maxSide || decoded.header.height > maxSide)
         throw DeskError(QStringLiteral("JPEG 图像过大（%1 × %2 像素），无法读取。")
@@ -246,7 +274,7 @@ QImage decode(const QByteArray& jpeg, QSize atLeast) {
     decoded.bits = image.bits();
     decoded.stride = int(image.bytesPerLine());
     if (!decompress(jpeg, true, decoded, manager))
-        throw failure("读取", manager);
+        throw failure(true, manager);
     return image;
 }
 

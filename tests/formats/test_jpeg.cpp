@@ -4,6 +4,7 @@
 #include "Jpeg.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -104,11 +105,31 @@ private slots:
 
     // libjpeg's own reaction to a broken file is to end the program; here
     // it is an error the window can show.
+    // The reason is told in Chinese, never in libjpeg's English.
     void damagedFiles() {
         QVERIFY_THROWS_EXCEPTION(DeskError, Jpeg::decode(QByteArray("not a picture")));
         QVERIFY_THROWS_EXCEPTION(DeskError, Jpeg::readHeader(QByteArray()));
         const QByteArray jpeg = Jpeg::encode(testPicture(64, 64));
         QVERIFY_THROWS_EXCEPTION(DeskError, Jpeg::decode(jpeg.left(100)));
+        QByteArray lossless = jpeg;
+        lossless[int(jpeg.indexOf("\xFF\xC0")) + 1] = char(0xC3); // a lossless frame: not supported
+        const std::pair<QByteArray, QString> cases[] = {
+            {QByteArray("not a picture"), QStringLiteral("文件不是 JPEG 图像")},
+            {QByteArray(), QStringLiteral("文件不是 JPEG 图像")},
+            {jpeg.left(100), QString()},
+            {lossless, QStringLiteral("编码方式不受支持")},
+        };
+        for (const auto& [file, reason] : cases) {
+            try {
+                Jpeg::decode(file);
+                QFAIL("a damaged file was decoded");
+            } catch (const DeskError& e) {
+                QVERIFY2(e.message().startsWith(QStringLiteral("读取 JPEG 图像时出错：")), qPrintable(e.message()));
+                QVERIFY2(!e.message().contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,} [A-Za-z]{2,}"))),
+                         qPrintable(e.message()));
+                QVERIFY2(reason.isEmpty() || e.message().contains(reason), qPrintable(e.message()));
+            }
+        }
     }
 
     // A header may claim any size: a few hundred bytes claiming 30000 x 30000
