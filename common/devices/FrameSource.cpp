@@ -233,6 +233,25 @@ void FrameSource::syntheticTick() {
     emit frameArrived();
 }
 
+QString FrameSource::cameraProblem(const QString& systemText) {
+    const QString text = systemText.toLower();
+    const auto has = [&](const char* words) {
+        for (const QString& word : QString::fromLatin1(words).split(QLatin1Char('|')))
+            if (text.contains(word))
+                return true;
+        return false;
+    };
+    if (has("busy|in use"))
+        return QStringLiteral("设备正被其他程序使用，请关闭使用它的程序后重新选择设备。");
+    if (has("permission|denied|not permitted"))
+        return QStringLiteral("没有使用该设备的权限。");
+    if (has("no such|not found|disconnected|lost|removed|no device"))
+        return QStringLiteral("设备已断开或不存在，请检查设备的连接，或重新选择设备。");
+    if (has("format|resolution"))
+        return QStringLiteral("设备不支持所需的画面格式。");
+    return QStringLiteral("设备无法工作，请检查设备的连接，或重新选择设备。");
+}
+
 void FrameSource::startCamera(int position) {
     const QCameraDevice device = cameras().value(position);
     camera_ = std::make_unique<QCamera>(device);
@@ -241,7 +260,7 @@ void FrameSource::startCamera(int position) {
 
     connect(camera_.get(), &QCamera::errorOccurred, this, [this](QCamera::Error error, const QString& text) {
         if (error != QCamera::NoError)
-            emit errorOccurred(text);
+            emit errorOccurred(cameraProblem(text));
     });
     // Runs on whichever thread delivers the frame: keep it, and tell the
     // GUI thread once until it has looked.

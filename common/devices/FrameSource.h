@@ -66,6 +66,9 @@ public:
     // frames come at 640 x 480.
     QString formatNoticeText() const { return notice_; }
 
+    // What the camera's own error text (English) means, for the user.
+    static QString cameraProblem(const QString& systemText);
+
 signals:
     // A new frame can be taken with latestFrame(). Coalesced: a slow
     // receiver gets one signal for several frames.

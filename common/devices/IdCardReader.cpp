@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
@@ -140,16 +142,31 @@ QString refusedText(const QString& path, const QString& reason) {
         .arg(shown(path), reason);
 }
 
-QString dlerrorText() {
+// Why the loader refused the library, in Chinese (its own text is English).
+QString loadProblem() {
     const char* error = dlerror();
-    return error ? QString::fromLocal8Bit(error) : QStringLiteral("未知原因");
+    const QString text = error ? QString::fromLocal8Bit(error) : QString();
+    static const QRegularExpression missing(QStringLiteral("([^\\s:]+): cannot open shared object file"));
+    static const QRegularExpression undefinedSymbol(QStringLiteral("undefined symbol: (\\S+)"));
+    QRegularExpressionMatch m;
+    if (text.contains(QLatin1String("wrong ELF class")))
+        return QStringLiteral("库的位数（32 位或 64 位）与本程序不符");
+    if ((m = missing.match(text)).hasMatch())
+        return QStringLiteral("找不到它所依赖的库 %1").arg(m.captured(1));
+    if ((m = undefinedSymbol.match(text)).hasMatch())
+        return QStringLiteral("它所依赖的函数 %1 不存在").arg(m.captured(1));
+    if (text.contains(QString::fromLocal8Bit(std::strerror(EACCES))))
+        return QStringLiteral("没有读取它的权限");
+    if (text.contains(QLatin1String("invalid ELF header")) || text.contains(QLatin1String("file too short")))
+        return QStringLiteral("文件不是 Linux 的程序库");
+    return QStringLiteral("系统无法加载它");
 }
 
 void* symbol(void* handle, const char* name, QString* reason) {
     dlerror(); // clear a stale error
     void* address = dlsym(handle, name);
     if (!address)
-        *reason = QStringLiteral("库中没有函数 %1（%2）").arg(QLatin1String(name), dlerrorText());
+        *reason = QStringLiteral("库中没有函数 %1").arg(QLatin1String(name));
     return address;
 }
 
@@ -160,7 +177,7 @@ std::unique_ptr<IdCardReader> loadLibrary(const QString& path, QString* reason) 
     }
     void* handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        *reason = QStringLiteral("不是可加载的库（%1）").arg(dlerrorText());
+        *reason = QStringLiteral("不是可加载的库（%1）").arg(loadProblem());
         return nullptr;
     }
     void* find = symbol(handle, "SDT_StartFindIDCard", reason);

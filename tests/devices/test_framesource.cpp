@@ -1,5 +1,6 @@
 #include "FrameSource.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -23,6 +24,7 @@ private slots:
     void testDeviceDeliversFramesUntilStopped();
     void startingAnotherPositionStopsTheRunningDevice();
     void cameraFramesBecomeImages();
+    void cameraErrorsAreToldInChinese();
 };
 
 void TestFrameSource::testDeviceListedOnlyWhenAskedFor() {
@@ -145,4 +147,20 @@ void TestFrameSource::cameraFramesBecomeImages() {
 }
 
 QTEST_GUILESS_MAIN(TestFrameSource)
+// The multimedia backends' own texts are English; the user reads what they
+// mean.
+void TestFrameSource::cameraErrorsAreToldInChinese() {
+    const std::pair<const char*, QString> cases[] = {
+        {"Camera is in use.", QStringLiteral("被其他程序使用")},
+        {"Could not open device: Permission denied", QStringLiteral("权限")},
+        {"Camera disconnected", QStringLiteral("断开")},
+        {"Failed to start the pipeline", QStringLiteral("设备无法工作")},
+    };
+    for (const auto& [english, meaning] : cases) {
+        const QString text = FrameSource::cameraProblem(QString::fromLatin1(english));
+        QVERIFY2(text.contains(meaning), qPrintable(text));
+        QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
+    }
+}
+
 #include "test_framesource.moc"
