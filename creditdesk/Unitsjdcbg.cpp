@@ -144,8 +144,8 @@ void Tsjdcbgfrm::exportList(const QString& fileName, const QString& rule) {
         return;
     } catch (const DeskError& e) {
         reason = e.message();
-    } catch (const std::exception& e) {
-        reason = QString::fromLocal8Bit(e.what());
+    } catch (const std::exception&) {
+        reason = ErrorBoundary::describeCurrentException();
     }
     ADOC.close();
     Dialogs::current().messageBox(QStringLiteral("导出数据失败！\n") + reason, QStringLiteral("提示"),

@@ -14,7 +14,10 @@ QString describeCurrentException() {
     } catch (const std::bad_alloc&) {
         return QStringLiteral("内存不足，操作未能完成。");
     } catch (const std::exception& e) {
-        return QStringLiteral("操作未能完成：%1").arg(QString::fromLocal8Bit(e.what()));
+        // A fault of the program, not of the user's data: the library's own
+        // words go to the log for whoever looks into it, not into the box.
+        qWarning("操作未能完成: %s", e.what());
+        return QStringLiteral("程序内部错误，操作未能完成。");
     } catch (...) {
         return QStringLiteral("发生未知错误，操作未能完成。");
     }
