@@ -32,6 +32,33 @@ void forget(GError* error) {
 // return codes say everything needed.
 void quiet(void*, xmlErrorPtr) {}
 
+// Whether the package lists the entry `names` (null-terminated pieces of
+// its path), whether or not the entry can be read.
+bool listed(GsfInfile* zip, const char* const* names) {
+    GsfInfile* folder = zip;
+    std::unique_ptr<GsfInput, Unref> held;
+    for (; *names; ++names) {
+        bool found = false;
+        for (int k = 0, n = gsf_infile_num_children(folder); k < n && !found; ++k) {
+            const char* name = gsf_infile_name_by_index(folder, k);
+            found = name && std::strcmp(name, *names) == 0;
+        }
+        if (!found)
+            return false;
+        if (!names[1])
+            return true;
+        GsfInput* child = gsf_infile_child_by_name(folder, *names);
+        if (!child || !GSF_IS_INFILE(child)) {
+            if (child)
+                g_object_unref(child);
+            return true; // listed, but no folder that can be opened
+        }
+        held.reset(child);
+        folder = GSF_INFILE(child);
+    }
+    return false;
+}
+
 } // namespace
 
 struct Zip::Handles {
@@ -67,8 +94,14 @@ std::optional<QByteArray> Zip::part(const QString& name, qint64 limit) const {
         names.push_back(piece.constData());
     names.push_back(nullptr);
     std::unique_ptr<GsfInput, Unref> part(gsf_infile_child_by_aname(handles_->zip.get(), names.data()));
-    if (!part)
+    if (!part) {
+        // A part that is there but cannot be read is damage, never a part
+        // the file does without (styles read as absent would show dates as
+        // plain numbers).
+        if (listed(handles_->zip.get(), names.data()))
+            throw Damaged();
         return std::nullopt;
+    }
     if (GSF_IS_INFILE(part.get()) && gsf_infile_num_children(GSF_INFILE(part.get())) >= 0)
         return std::nullopt; // a folder
     const gsf_off_t size = gsf_input_size(part.get());

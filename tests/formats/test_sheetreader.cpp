@@ -151,6 +151,21 @@ private slots:
             QVERIFY(refused > 0);
     }
 
+    // A part the package lists but whose entry is damaged makes the file
+    // damaged: read as missing, the styles would show dates as numbers.
+    void unreadablePartIsDamage() {
+        QByteArray book = bytesOf(kFixtures + QStringLiteral("dates1904.xlsx"));
+        const qsizetype name = book.indexOf("xl/styles.xml");
+        QVERIFY(name > 30 && book.mid(name - 30, 4) == "PK\x03\x04");
+        book[name - 30] = 'X'; // the entry's own header
+        try {
+            const Sheet sheet = SheetReader::read(book, QStringLiteral("日期.xlsx"));
+            QFAIL(qPrintable(QStringLiteral("read as %1").arg(sheet.text(1, 0))));
+        } catch (const DeskError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("已损坏")), qPrintable(e.message()));
+        }
+    }
+
     // Repeated rows and cells unfold as the spreadsheet shows them, but a
     // few hundred bytes that claim millions of filled cells are refused at
     // once instead of taking minutes and gigabytes.
