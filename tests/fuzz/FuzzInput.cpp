@@ -4,8 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <cstdlib>
+#include <glib.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+// libgsf warns on stderr about every damaged entry of a package or compound
+// file; thousands of lines a second would only slow the fuzzer down.
+void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+const bool quietLibraries = (g_log_set_default_handler(quiet, nullptr), true);
+
+} // namespace
 
 namespace FuzzInput {
 
@@ -31,6 +41,10 @@ QString asFile(const uint8_t* data, size_t size, const char* suffix) {
     }
     ::close(fd);
     return path;
+}
+
+QByteArray bytes(const uint8_t* data, size_t size) {
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
 QByteArray zipOfParts(const uint8_t* data, size_t size) {

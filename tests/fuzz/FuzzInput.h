@@ -14,6 +14,9 @@ namespace FuzzInput {
 // returns the file's path.
 QString asFile(const uint8_t* data, size_t size, const char* suffix);
 
+// The input as bytes in memory, for readers that take them.
+QByteArray bytes(const uint8_t* data, size_t size);
+
 // A zip package (.xlsx, .ods) built from the input, so that the fuzzer works
 // on the parts' XML rather than on compressed bytes and checksums. The
 // input is a list of parts, each its name, a line break, and its content,
