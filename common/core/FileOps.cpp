@@ -176,13 +176,19 @@ void FileOps::install(FileOps* ops) { installed = ops; }
 
 namespace {
 
+// The errno value behind a failed read of `in` (EIO when its text names none).
+int codeOf(const QFile& in) {
+    const int code = codeIn(in.errorString());
+    return code ? code : EIO;
+}
+
 // Copies `from` to the new file `to`; with `durable`, the copy is forced to
 // the disk before it is closed.
 void copyThrough(const QString& from, const QString& to, bool durable) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         throw FileError(QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)),
-                        EIO, from);
+                        codeOf(in), from);
     FileOps& ops = FileOps::current();
     const int fd = ops.create(to);
     bool open = true;
@@ -192,8 +198,8 @@ void copyThrough(const QString& from, const QString& to, bool durable) {
             const qint64 got = in.read(buffer.data(), buffer.size());
             if (got < 0)
                 throw FileError(
-                    QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)), EIO,
-                    from);
+                    QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)),
+                    codeOf(in), from);
             if (got == 0)
                 break;
             for (qint64 done = 0; done < got;)
