@@ -114,7 +114,7 @@ Sheet read(const QByteArray& bytes) {
             if (!rowCells.isEmpty()) {
                 const int rows = std::min(rowRepeat, Sheet::kMaxRows - row);
                 cells += qint64(rows) * rowCells.size();
-                repeated += qint64(rows - 1) * rowCells.size();
+                repeated += qint64(std::max(0, rows - 1)) * rowCells.size();
                 if (cells > kMaxCells || repeated > kMaxRepeatedCells)
                     throw Damaged();
                 for (int r = row; r < row + rows; ++r) {
