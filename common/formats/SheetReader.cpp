@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <new>
 
 namespace SheetReader {
@@ -97,7 +98,10 @@ Sheet open(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw DeskError(QStringLiteral("无法打开文件“%1”：没有读取它的权限，或它正被其他程序独占。").arg(path));
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    // As much as the file holds (one byte more tells that it grew past the
+    // limit meanwhile): a read asked for the whole limit would set 256 MB
+    // aside for every file, however small.
+    const QByteArray bytes = file.read(std::min(info.size(), kMaxFileSize) + 1);
     if (file.error() != QFileDevice::NoError)
         throw DeskError(QStringLiteral("读取文件“%1”时出错，文件所在的磁盘或网络位置可能有问题。").arg(path));
     return read(bytes, path);
