@@ -1,10 +1,9 @@
-#include "CreditTesting.h"
+#include "CreditFolder.h"
 #include "Database.h"
 #include "DeliveredData.h"
 #include "FileProtection.h"
 #include "Query.h"
 
-#include <QTimer>
 
 QString unitsCsv() {
     return QStringLiteral(DESK_SOURCE_DIR "/data/credit-units.csv");
@@ -48,18 +47,4 @@ int countRows(const QString& path, const QString& sql) {
         .at(0)
         .at(0)
         .toInt();
-}
-
-QTimer* whenShown(QDialog* window, std::function<void()> action) {
-    auto* timer = new QTimer(window);
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, window, [timer, window, action] {
-        if (!window->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start();
-    return timer;
 }

@@ -2,14 +2,10 @@
 
 #include "TempStation.h"
 
-#include <QDialog>
 #include <QList>
 #include <QString>
 #include <QVariant>
 #include <QVector>
-#include <functional>
-
-class QTimer;
 
 // A credit station folder of its own for one test: the delivered credit
 // database (empty, protected) and name table under data/, DESK_HOME set.
@@ -38,8 +34,3 @@ void addStudents(const QString& path, const QList<CreditStudent>& students);
 // Runs a selection on a credit file (protected or not, left as found).
 QVector<QVector<QVariant>> selectRows(const QString& path, const QString& sql);
 int countRows(const QString& path, const QString& sql);
-
-// Runs `action` once `window` is on screen (modal windows block the caller
-// until they are closed; this lets a test look at one and close it). The
-// watch ends with the action, or when the returned timer is deleted.
-QTimer* whenShown(QDialog* window, std::function<void()> action);
