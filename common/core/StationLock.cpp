@@ -1,6 +1,5 @@
 #include "StationLock.h"
 #include "DeskError.h"
-#include "FileModes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -117,10 +116,6 @@ bool acquire(const QString& folder, const QString& program, Holder* holder) {
             continue;
         }
         if (writable) {
-            // The lock is taken before the folder's modes are settled: it gets
-            // the mode of the folder's other files (a lock file of another
-            // user keeps its own).
-            (void)::fchmod(fd, FileModes::fileMode(lockFile(folder)));
             const QByteArray text = describeSelf(program);
             if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.constData(), size_t(text.size()), 0) != text.size()) {
                 // Only the description of the holder is missing; the lock holds.
