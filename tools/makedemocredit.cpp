@@ -8,18 +8,16 @@
 #include "CreditRows.h"
 #include "Database.h"
 #include "DeskError.h"
+#include "ExchangeFile.h"
 #include "FileProtection.h"
-#include "UnitSJDC.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: makedemocredit <file>\n");
         return 2;
@@ -34,7 +32,7 @@ int main(int argc, char* argv[]) {
         Connection::createFile(part);
         {
             Connection file(part);
-            file.execute(TFormSJDC::exchangeTableStatement());
+            file.execute(ExchangeFile::tableStatement());
             Transaction transaction(file);
             CreditInserter inserter(file);
             const struct {

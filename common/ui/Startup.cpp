@@ -1,6 +1,7 @@
 #include "Startup.h"
 #include "DeskError.h"
 #include "Dialogs.h"
+#include "FileModes.h"
 #include "Fonts.h"
 #include "StationFolder.h"
 #include "StationLock.h"
@@ -38,6 +39,8 @@ bool openStation(const QString& program, const QStringList& subfolders, QString*
         return refuse(StationLock::refusal(location.folder, holder));
     try {
         const QString line = StationFolder::open(program, subfolders);
+        // The lock file was made before the folder's modes were known.
+        FileModes::settle(StationLock::lockFile(location.folder));
         if (notice)
             *notice = line;
     } catch (const DeskError& e) {

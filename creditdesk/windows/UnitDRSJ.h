@@ -3,8 +3,6 @@
 #include "DeskDialog.h"
 #include "Query.h"
 
-class CreditInserter;
-
 namespace Ui {
 class TFormDRSJ;
 }
@@ -26,8 +24,6 @@ public:
 
 private:
     void import(const QString& source);
-    // Inserts one source row; `columns` are the six imported columns' indexes.
-    void insertStudent(CreditInserter& inserter, const QVector<QVariant>& row, const int* columns);
 
     Ui::TFormDRSJ* ui;
 };

@@ -1,10 +1,9 @@
-#include "UnitMPrint.h"
+#include "MPrintJob.h"
 #include "PrintFonts.h"
 #include "PrintJob.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <cmath>
 
 namespace MPrint {
 
@@ -13,18 +12,6 @@ int PrinterDpiY(const PrintJob& job) { return job.dpiY(); }
 int PrinterOffsetY(const PrintJob& job) { return job.offsetY(); }
 
 PrinterUnits unitsOf(const PrintJob& job) { return {PrinterDpiX(job), PrinterDpiY(job), PrinterOffsetY(job)}; }
-
-int millimetresToPixels(double mm, int dpi) {
-    // nearbyint rounds in the current mode, which is to nearest, ties to even.
-    const long double tenThousandths = std::nearbyintl(static_cast<long double>(mm) * dpi * 10000 / 25.4L);
-    return static_cast<int>(std::nearbyintl(tenThousandths / 10000));
-}
-
-QPoint textPoint(double x, double y, const PrinterUnits& units) {
-    return {millimetresToPixels(x, units.dpiX), millimetresToPixels(y, units.dpiY) - units.offsetY};
-}
-
-QPoint boxPoint(double x, double y, const PrinterUnits& units) { return textPoint(x, y, units); }
 
 void drawTextAt(QPainter& painter, QPoint topLeft, const QString& text) {
     const QString name = painter.font().families().value(0);

@@ -5,8 +5,6 @@
 #include <QVector>
 #include <exception>
 
-class QTableWidget;
-
 // The per-unit summaries of the registration database: how the test numbers
 // of each unit (county code + school code) are filled, and how many make-up
 // candidates each unit has per subject. Each is one grouped statement over
@@ -39,14 +37,5 @@ Table makeup(const QString& database);
 // The grouped statements behind the two summaries (for benchmarks).
 QString registrationStatement();
 QString makeupStatement();
-
-// Sets up a summary grid: one column per heading with the given widths, the
-// headings bold and centred in the fixed heading row. Cells are text that
-// the user cannot edit. Rows already in the grid stay.
-void setUpGrid(QTableWidget* grid, const QStringList& headings, const QVector<int>& widths);
-
-// Puts `table` into `grid` (its row count becomes the number of units) and
-// then raises the table's failure, if any, with the rows before it shown.
-void show(QTableWidget* grid, const Table& table);
 
 } // namespace Summaries

@@ -1,13 +1,10 @@
 #pragma once
 
 #include <QPoint>
-#include <QString>
-
-class PrintJob;
-class QPainter;
 
 // Printing by millimetres: positions on the page are given in millimetres
 // from the paper's left and top edges and converted to printer pixels here.
+// Drawing on a print job by these rules is MPrintJob.h's part.
 namespace MPrint {
 
 // What the conversion needs from the printer, read afresh at every use.
@@ -16,11 +13,6 @@ struct PrinterUnits {
     int dpiY = 0;    // pixels per inch down
     int offsetY = 0; // pixels between the paper's top edge and the printable area
 };
-
-int PrinterDpiX(const PrintJob& job);
-int PrinterDpiY(const PrintJob& job);
-int PrinterOffsetY(const PrintJob& job);
-PrinterUnits unitsOf(const PrintJob& job);
 
 // Millimetres to pixels at `dpi`: mm × dpi / 25.4 rounded to a ten-thousandth
 // of a pixel first and to a whole pixel then, both roundings to the nearest
@@ -35,19 +27,5 @@ QPoint textPoint(double x, double y, const PrinterUnits& units);
 
 // A box at (x, y) millimetres on the paper, by the same rule as texts.
 QPoint boxPoint(double x, double y, const PrinterUnits& units);
-
-// Draws `text` with its top-left corner at `topLeft` in the painter's font
-// name and size, each character in a print family that draws it
-// (PrintFonts). A text that would run past the right edge of the printable
-// area is drawn condensed across to end there.
-void drawTextAt(QPainter& painter, QPoint topLeft, const QString& text);
-
-// Sets the font size (points) of the job's painter, keeping the font name the
-// caller set last, and draws `text` with its top-left corner at (x, y)
-// millimetres.
-void PrintTextMM(PrintJob& job, const QString& text, int size, double x, double y);
-
-// Sets the font name of the job's painter, keeping its size.
-void setFontName(PrintJob& job, const QString& name);
 
 } // namespace MPrint

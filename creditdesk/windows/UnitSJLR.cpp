@@ -1,20 +1,16 @@
 #include "UnitSJLR.h"
-#include "Database.h"
+#include "CreditEntry.h"
+#include "CreditGrid.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
-#include "FileProtection.h"
 #include "SafetyCopy.h"
 #include "StationFolder.h"
-#include "TestNumber.h"
 #include "Text.h"
 #include "ui_UnitSJLR.h"
 
 #include <QApplication>
-#include <QFocusEvent>
-#include <QKeyEvent>
 #include <QHeaderView>
 #include <QScopeGuard>
-#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 namespace {
@@ -31,42 +27,9 @@ const char16_t* const columnHeaders[TFormSJLR::SideColumns] = {u"学业水平测
 const char16_t* const columnFields[TFormSJLR::SideColumns] = {u"学业水平测试副号", u"姓名", u"身份证号",
                                                               u"必修学分", u"选修学分", u"总学分"};
 
-// Offsets of a student's cells within its side.
-constexpr int subColumn = 0, nameColumn = 1, requiredColumn = 3, electiveColumn = 4, totalColumn = 5;
-
-bool isRequiredColumn(int column) {
-    return column % TFormSJLR::SideColumns == requiredColumn;
-}
-bool isElectiveColumn(int column) {
-    return column % TFormSJLR::SideColumns == electiveColumn;
-}
-bool isCreditColumn(int column) {
-    return column >= 0 && (isRequiredColumn(column) || isElectiveColumn(column));
-}
-// The first column of the side that holds `column`.
-int sideOf(int column) {
-    return column - column % TFormSJLR::SideColumns;
-}
-
-// Where position k (1-40) of a page stands: the first column of its side
-// and its grid row.
-struct Place {
-    int side;
-    int row;
-};
-Place placeOf(int position) {
-    const int index = position - 1;
-    return {index / TFormSJLR::SideRows * TFormSJLR::SideColumns, index % TFormSJLR::SideRows + 1};
-}
-
-// A student's update that failed (a credit that is not a number, one out
-// of the column's range), told with the student it concerns.
-DbError studentNotSaved(const DbError& e, const QString& subNumber, const QString& name) {
-    return DbError(QStringLiteral("学业水平测试副号为%1的学生%2不能保存：%3").arg(subNumber, name, e.message()),
-                   e.engineText(), e.path());
-}
-
 } // namespace
+
+using namespace CreditGrid;
 
 TFormSJLR::TFormSJLR(QWidget* parent) : DeskDialog(parent), ui(new Ui::TFormSJLR) {
     setupUi(ui);
@@ -218,17 +181,7 @@ QString TFormSJLR::typedUnit() const {
 }
 
 Query TFormSJLR::schoolQuery(const QString& unit) const {
-    const QString database = StationFolder::creditDb();
-    FileProtection::Lift lifted(database);
-    Query students;
-    students.setDatabasePath(database);
-    students.setSql(QStringLiteral("select * from 学生表 where %1=:dw order by 学业水平测试副号 asc")
-                        .arg(TestNumber::Sql::unitCode(QStringLiteral("学业水平测试副号"))));
-    students.setParam(QStringLiteral(":dw"), unit);
-    students.open();
-    lifted.restore();
-    students.setPageSize(PageSize);
-    return students;
+    return CreditEntry::schoolStudents(StationFolder::creditDb(), unit, PageSize);
 }
 
 void TFormSJLR::takeSchool(Query students, const QString& unit, int page) {
@@ -306,174 +259,24 @@ void TFormSJLR::SpinEdit1Change(int value) {
     ShowPage(page);
 }
 
-// ------------------------------------------------------------ cell editor
-
-void TFormSJLR::GridSelectCell(int column, int row) {
-    if (isCreditColumn(column) && row >= 1)
-        openEditor(column, row);
-}
-
-void TFormSJLR::openEditor(int column, int row) {
-    QTableWidget* grid = ui->Grid;
-    const QRect cell = grid->visualRect(grid->model()->index(row - 1, column));
-    ui->Edit3->setGeometry(QRect(grid->viewport()->mapTo(ui->Panel1, cell.topLeft()), cell.size()));
-    ui->Edit3->setText(Cells(column, row));
-    ui->Edit3->show();
-    editorOverGrid_ = true;
-    ui->Edit3->raise();
-    ui->Panel2->raise();
-    ui->Edit3->setFocus();
-    // What is typed replaces the credit shown: typing 95 over 110 gives 95.
-    ui->Edit3->selectAll();
-}
-
-void TFormSJLR::commitEditor(bool forceTotal) {
-    if (committing_)
-        return;
-    const QScopedValueRollback<bool> guard(committing_, true);
-    QTableWidget* grid = ui->Grid;
-    const int column = grid->currentColumn();
-    const int row = grid->currentRow() + 1;
-    QString text = Text::trimmed(ui->Edit3->text());
-    if (text.isEmpty())
-        text = QStringLiteral("0");
-    if (ui->Edit3->hasFocus())
-        grid->setFocus();
-    ui->Edit3->hide();
-    ui->Edit3->clear();
-    editorOverGrid_ = false;
-    // Only credit cells take typed text: the editor standing in the bottom
-    // row before its first use must not write into a name or a sub-number.
-    if (!isCreditColumn(column) || row < 1)
-        return;
-    setCells(column, row, text);
-    const int side = sideOf(column);
-    const QString required = Cells(side + requiredColumn, row);
-    const QString elective = Cells(side + electiveColumn, row);
-    if (forceTotal || (!required.isEmpty() && !elective.isEmpty()))
-        setCells(side + totalColumn, row,
-                 QString::number(Text::toInteger(required) + Text::toInteger(elective)));
-}
-
-void TFormSJLR::moveEditorTo(int column, int row) {
-    QTableWidget* grid = ui->Grid;
-    // The grid takes the focus first, so that the editor it opens keeps it.
-    grid->setFocus();
-    if (grid->currentColumn() == column && grid->currentRow() == row - 1)
-        openEditor(column, row);
-    else
-        grid->setCurrentCell(row - 1, column); // opens the editor
-}
-
-void TFormSJLR::Edit3KeyPress() {
-    QTableWidget* grid = ui->Grid;
-    const int column = grid->currentColumn();
-    const int row = grid->currentRow() + 1;
-    if (isRequiredColumn(column)) {
-        commitEditor(false);
-        moveEditorTo(column + 1, row);
-    } else if (isElectiveColumn(column)) {
-        commitEditor(true);
-        // The page's last student is typed (position 40, or the last one of
-        // a short page): on to 保存 rather than into an empty row.
-        const int position = (column < SideColumns ? 0 : SideRows) + row;
-        const Place next = placeOf(position + 1);
-        if (position == PageSize || Cells(next.side + subColumn, next.row).isEmpty()) {
-            ui->Button5->setFocus();
-        } else if (row == SideRows) {
-            moveEditorTo(SideColumns + requiredColumn, 1); // from the left side's foot to the right's top
-        } else {
-            moveEditorTo(column - 1, row + 1);
-        }
-    } else {
-        commitEditor(false);
-    }
-}
-
-void TFormSJLR::Edit3Exit() {
-    if (ui->Edit3->isVisible())
-        commitEditor(false);
-}
-
-bool TFormSJLR::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->Grid && event->type() == QEvent::KeyPress) {
-        // Typing on a credit cell while the editor is closed (it was left
-        // for a button) opens the editor with the typed character in place
-        // of the credit, instead of the grid's search for a cell starting
-        // with that character.
-        auto* key = static_cast<QKeyEvent*>(event);
-        const int column = ui->Grid->currentColumn();
-        const int row = ui->Grid->currentRow() + 1;
-        const bool typed = !key->text().isEmpty() && key->text().front().isPrint() &&
-                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-        if (typed && isCreditColumn(column) && row >= 1) {
-            ErrorBoundary::run([&] {
-                if (!ui->Edit3->isVisible())
-                    openEditor(column, row);
-                QKeyEvent copy(QEvent::KeyPress, key->key(), key->modifiers(), key->text());
-                QCoreApplication::sendEvent(ui->Edit3, &copy);
-            });
-            return true;
-        }
-    }
-    if (watched == ui->Edit3 && event->type() == QEvent::FocusOut && !committing_) {
-        // A popup (the editor's own menu) or another window taking over
-        // leaves the typing where it is.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-            ErrorBoundary::run([this] { Edit3Exit(); });
-    }
-    return DeskDialog::eventFilter(watched, event);
-}
-
 // ----------------------------------------------------------------- saving
 
 bool TFormSJLR::savePage() {
     const QString database = StationFolder::creditDb();
-    const QString update = QStringLiteral(
-        "update 学生表 set 必修学分=:bx,选修学分=:xx,总学分=:zxf where 学业水平测试副号=:fh");
-    QString stop;
+    QVector<CreditEntry::PageStudent> students;
+    students.reserve(PageSize);
+    for (int position = 1; position <= PageSize; ++position) {
+        const Place place = placeOf(position);
+        students.append({Cells(place.side + subColumn, place.row), Cells(place.side + nameColumn, place.row),
+                         Cells(place.side + requiredColumn, place.row), Cells(place.side + electiveColumn, place.row),
+                         Cells(place.side + totalColumn, place.row)});
+    }
     // One safety copy per showing of the window, before its first save.
     if (!pageSaveCopied_) {
         SafetyCopy::before(database, SafetyCopy::Before::batchEntry);
         pageSaveCopied_ = true;
     }
-    FileProtection::Lift lifted(database);
-    {
-        Connection connection(database);
-        Transaction transaction(connection);
-        try {
-            for (int position = 1; position <= PageSize && stop.isEmpty(); ++position) {
-                const Place place = placeOf(position);
-                const QString sub = Cells(place.side + subColumn, place.row);
-                if (sub.isEmpty())
-                    continue;
-                const QString required = Cells(place.side + requiredColumn, place.row);
-                const QString elective = Cells(place.side + electiveColumn, place.row);
-                const QString total = Cells(place.side + totalColumn, place.row);
-                if (required.isEmpty()) {
-                    stop = QStringLiteral("学业水平测试副号为%1的学生必修学分为空不能保存，请重新录入后保存！").arg(sub);
-                } else if (elective.isEmpty()) {
-                    stop = QStringLiteral("学业水平测试副号为%1的学生选修学分为空不能保存，请重新录入后保存！").arg(sub);
-                } else {
-                    try {
-                        connection.execute(update,
-                                           {{QStringLiteral(":bx"), sqlNumber(required, QStringLiteral("必修学分"))},
-                                            {QStringLiteral(":xx"), sqlNumber(elective, QStringLiteral("选修学分"))},
-                                            {QStringLiteral(":zxf"), sqlNumber(total, QStringLiteral("总学分"))},
-                                            {QStringLiteral(":fh"), sub}});
-                    } catch (const DbError& e) {
-                        throw studentNotSaved(e, sub, Cells(place.side + nameColumn, place.row));
-                    }
-                }
-            }
-            // The students before a stop stay saved.
-            transaction.commit();
-        } catch (...) {
-            transaction.rethrowKeepingDone(QStringLiteral("本页此前的学生的学分"));
-        }
-    }
-    lifted.restore();
+    const QString stop = CreditEntry::savePage(database, students);
     if (!stop.isEmpty()) {
         Dialogs::current().message(stop);
         return false;
@@ -559,24 +362,12 @@ void TFormSJLR::SetAllCredits(QCheckBox* clicked, QCheckBox* other) {
     const QString required = Text::trimmed(ui->Edit1->text());
     const QString elective = Text::trimmed(ui->Edit2->text());
     const QString unit = county + school;
-    int changed = 0;
-    {
-        const QString database = StationFolder::creditDb();
-        if (!wholeSchoolCopied_) {
-            SafetyCopy::before(database, SafetyCopy::Before::wholeSchool);
-            wholeSchoolCopied_ = true;
-        }
-        FileProtection::Lift lifted(database);
-        // The total is the sum of the two values being set (the engine
-        // reads the row as it was before the update).
-        changed = Connection(database).execute(
-            QStringLiteral("update 学生表 set 必修学分=:bx,选修学分=:xx,总学分=:bx+:xx where %1=:dw")
-                .arg(TestNumber::Sql::unitCode(QStringLiteral("学业水平测试副号"))),
-            {{QStringLiteral(":bx"), sqlNumber(required, QStringLiteral("必修学分"))},
-             {QStringLiteral(":xx"), sqlNumber(elective, QStringLiteral("选修学分"))},
-             {QStringLiteral(":dw"), unit}});
-        lifted.restore();
+    const QString database = StationFolder::creditDb();
+    if (!wholeSchoolCopied_) {
+        SafetyCopy::before(database, SafetyCopy::Before::wholeSchool);
+        wholeSchoolCopied_ = true;
     }
+    const int changed = CreditEntry::setSchoolCredits(database, unit, required, elective);
     if (changed == 0) {
         // Nothing was set: a mistyped code must not read as done.
         clicked->setChecked(false);

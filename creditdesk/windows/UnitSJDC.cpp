@@ -2,49 +2,22 @@
 #include "CreditStation.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
+#include "ExchangeFile.h"
 #include "FileProtection.h"
 #include "ProgramValues.h"
-#include "Schema.h"
 #include "StagedFile.h"
 #include "StationFolder.h"
-#include "TestNumber.h"
 #include "Text.h"
 #include "Unitsjdcbg.h"
 #include "Windows.h"
 #include "ui_UnitSJDC.h"
 
-#include <QFileInfo>
 #include <QScopeGuard>
-#include <QSqlQuery>
 
 namespace {
 
 const QString exportCaption = QStringLiteral("数据导出");
 const QString busyCaption = QStringLiteral("数据正在导出中，请稍候......");
-
-// The text columns of the exchange file with their widths.
-struct Width {
-    const char16_t* column;
-    int limit;
-};
-const Width exchangeWidths[] = {{u"学业水平测试副号", 14}, {u"姓名", 10}, {u"身份证号", 19}};
-
-// After a copy refused for a value too long for the exchange file: the
-// student and the value at fault, found in the credit database.
-QString tooLongForExchange(Connection& credit, const QString& where) {
-    for (const Width& width : exchangeWidths) {
-        const QString column = QString::fromUtf16(width.column);
-        QSqlQuery query(credit.database());
-        const QString sql = QStringLiteral("select 学业水平测试副号, 姓名, %1 ").arg(column) + where +
-                            QStringLiteral(" and length(%1) > %2 order by rowid limit 1").arg(column).arg(width.limit);
-        if (query.exec(sql) && query.next())
-            return QStringLiteral("学业水平测试副号为“%1”的学生“%2”的%3“%4”过长，交换文件中最多只能有 %5 "
-                                  "个字符，数据没有导出。")
-                .arg(query.value(0).toString(), query.value(1).toString(), column, query.value(2).toString())
-                .arg(width.limit);
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -59,13 +32,7 @@ TFormSJDC::~TFormSJDC() {
     delete ui;
 }
 
-QString TFormSJDC::exchangeTableStatement() {
-    return Schema::translateCreateTable(
-        QStringLiteral("CREATE TABLE 学生表") +
-        QStringLiteral(
-            " (序号 Counter PRIMARY KEY, 学业水平测试副号 VarChar(14), 姓名 VarChar(10), 身份证号 VarChar "
-            "(19),必修学分 SmallInt NULL,选修学分 SmallInt NULL,总学分 SmallInt NULL)"));
-}
+QString TFormSJDC::exchangeTableStatement() { return ExchangeFile::tableStatement(); }
 
 void TFormSJDC::FormShow() {
     const int level = ProgramValues::ExportLevel;
@@ -131,16 +98,7 @@ void TFormSJDC::Button1Click() {
         return; // cancelled: nothing is written
 
     // The selection follows the filled boxes, whatever the level.
-    const QString sub = QStringLiteral("学业水平测试副号");
-    QString where;
-    if (!school.isEmpty())
-        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::unitCode(sub)) +
-                sqlQuote(county + school);
-    else if (!county.isEmpty())
-        where =
-            QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::countyCode(sub)) + sqlQuote(county);
-    else
-        where = QStringLiteral(" from 学生表 where %1=").arg(TestNumber::Sql::cityCode(sub)) + sqlQuote(city);
+    const QString where = ExchangeFile::selection(city, county, school);
 
     // The credit database stays open to the check report until it is closed.
     FileProtection::Lift lifted(database);
@@ -157,27 +115,8 @@ void TFormSJDC::writeExchangeFile(const QString& target, const QString& database
     Connection(temporary).execute(exchangeTableStatement());
     Windows::processPendingMessages();
 
-    // One statement copies the selected students in their stored order; the
-    // new file numbers them from 1 as they arrive.
     ADOQuery2.close();
-    {
-        Connection credit(database);
-        credit.execute(QStringLiteral("ATTACH DATABASE :file AS 交换文件"),
-                       {{QStringLiteral(":file"), QFileInfo(temporary).absoluteFilePath()}});
-        const QString columns = QStringLiteral("学业水平测试副号,姓名,身份证号,必修学分,选修学分,总学分");
-        try {
-            Transaction transaction(credit);
-            credit.execute(QStringLiteral("insert into 交换文件.学生表(%1) select %1").arg(columns) + where +
-                           QStringLiteral(" order by rowid"));
-            transaction.commit();
-        } catch (const DbError& e) {
-            const QString culprit = tooLongForExchange(credit, where);
-            if (!culprit.isEmpty())
-                throw DbError(culprit, e.engineText(), temporary);
-            throw;
-        }
-        credit.execute(QStringLiteral("DETACH DATABASE 交换文件"));
-    }
+    ExchangeFile::copyStudents(database, temporary, where);
     ProgramValues::ExportWhere = where;
     ProgramValues::CreditDbPath = database;
     Windows::processPendingMessages();
