@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "FileOps.h"
 #include "Statement.h"
 
 #include <QAtomicInteger>
