@@ -220,9 +220,12 @@ QString IdCardReader::untrustedReason(const QString& path) {
             return QStringLiteral("%1不是普通文件").arg(what);
         if (st.st_uid != 0 && st.st_uid != me)
             return QStringLiteral("%1属于其他用户（用户号 %2）").arg(what).arg(st.st_uid);
-        if (st.st_mode & S_IWOTH)
+        // A folder with the sticky bit (/tmp) lets others add entries but not
+        // rename or remove ours, and the entry below it was checked to be ours.
+        const bool sticky = !isFile && (st.st_mode & S_ISVTX);
+        if ((st.st_mode & S_IWOTH) && !sticky)
             return QStringLiteral("%1允许所有用户写入").arg(what);
-        if (st.st_mode & S_IWGRP)
+        if ((st.st_mode & S_IWGRP) && !sticky)
             return QStringLiteral("%1允许同组用户写入").arg(what);
         if (current == QLatin1String("/"))
             return QString();

@@ -147,8 +147,7 @@ private:
 
 void TestIdCardReader::initTestCase() {
     // Libraries are loaded only from folders nobody else may write: the
-    // stations of these tests lie in the test's private runtime folder,
-    // not under /tmp, which every user may write.
+    // stations of these tests lie in the test's private runtime folder.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir().mkpath(runtime + QStringLiteral("/tmp"))) {
         QFile::setPermissions(runtime + QStringLiteral("/tmp"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -557,6 +556,14 @@ void TestIdCardReader::libraryOthersMayChangeIsNeverLoaded() {
     QVERIFY(reader->problem().isEmpty());
     QVERIFY(!isSimulated(reader));
     QVERIFY(IdCardReader::libraryProblem(station.file("setup.ini")).isEmpty());
+
+    // A folder everybody may write but with the sticky bit (as /tmp) cannot
+    // have our entries replaced in it.
+    QVERIFY(::chmod(dir.constData(), 01777) == 0);
+    QVERIFY2(IdCardReader::libraryProblem(station.file("setup.ini")).isEmpty(),
+             qPrintable(IdCardReader::libraryProblem(station.file("setup.ini"))));
+    QVERIFY(::chmod(file.constData(), 01777) == 0);
+    QVERIFY(IdCardReader::libraryProblem(station.file("setup.ini")).contains(QStringLiteral("允许所有用户写入")));
 }
 
 void TestIdCardReader::makecardPlacesACard() {
