@@ -5,6 +5,7 @@
 #include "FileProtection.h"
 #include "Query.h"
 #include "SafetyCopy.h"
+#include "Statement.h"
 
 #include <QDir>
 #include <algorithm>
@@ -43,7 +44,37 @@ void insertStudent(CreditInserter& inserter, const QVector<QVariant>& row, const
     }
 }
 
+// Whether the file holds a table or view of this name (names compare
+// without regard to case, as the engine's do).
+bool hasTableOrView(Connection& connection, const QString& name) {
+    Statement statement(connection,
+                        QStringLiteral("select 1 from pragma_table_list where schema='main' and name=:t collate nocase"),
+                        {{QStringLiteral(":t"), name}});
+    return statement.step();
+}
+
+DbError noStudentTable(const QString& path) {
+    return DbError(QStringLiteral("数据库文件“%1”中没有表“%2”，它不是学分数据交换文件。")
+                       .arg(QDir::toNativeSeparators(path), studentTable),
+                   QString(), path);
+}
+
 } // namespace
+
+void checkStudentTable(Connection& connection, const QString& source) {
+    if (isBaseTable(connection, studentTable))
+        return;
+    if (hasTableOrView(connection, studentTable))
+        throw DbError(QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。")
+                          .arg(QDir::toNativeSeparators(source), studentTable),
+                      QString(), source);
+    if (isBaseTable(connection, QStringLiteral("补考表")))
+        throw DbError(QStringLiteral("文件“%1”是补考报名数据，不是学分数据交换文件：其中没有表“%2”。"
+                                     "请选择学分数据导出得到的文件。")
+                          .arg(QDir::toNativeSeparators(source), studentTable),
+                      QString(), source);
+    throw noStudentTable(source);
+}
 
 const QStringList& importedColumns() {
     static const QStringList columns{QStringLiteral("学业水平测试副号"), QStringLiteral("姓名"),
@@ -79,9 +110,7 @@ SourceTable readAccessSource(const QString& path) {
         return t.compare(studentTable, Qt::CaseInsensitive) == 0;
     });
     if (it == tables.end())
-        throw DbError(QStringLiteral("数据库文件“%1”中没有表“%2”，它不是学分数据交换文件。")
-                          .arg(QDir::toNativeSeparators(path), studentTable),
-                      QString(), path);
+        throw noStudentTable(path);
     AccessFile::Table table = AccessFile::readTable(path, *it);
     return {table.columns, table.rows};
 }

@@ -5,6 +5,8 @@
 #include <QVariant>
 #include <QVector>
 
+class Connection;
+
 // Students of a credit exchange file copied into the credit database.
 namespace CreditImport {
 
@@ -22,6 +24,12 @@ struct SourceTable {
 // A missing column throws DbError naming the file `path`, and says so when
 // the file holds registration data rather than credits.
 int columnIndex(const SourceTable& table, const QString& column, const QString& path);
+
+// Throws DbError unless the database file `connection` has open (a copy of
+// `source`) holds a real table 学生表. A view of that name is refused (it
+// may run any query); a file without one is told apart: a make-up
+// registration file (only 补考表) is called registration data.
+void checkStudentTable(Connection& connection, const QString& source);
 
 // A genuine Access file's 学生表 through the Jet reader, in stored order.
 // Throws DbError when the file has no such table.

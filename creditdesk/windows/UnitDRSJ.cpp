@@ -16,7 +16,6 @@ namespace {
 
 const QString startCaption = QStringLiteral("开始导入数据");
 const QString busyCaption = QStringLiteral("数据正在导入中，请稍候......");
-const QString studentTable = QStringLiteral("学生表");
 
 } // namespace
 
@@ -71,10 +70,7 @@ void TFormDRSJ::import(const QString& source) {
         const FileProtection::PrivateCopy copy(source);
         {
             Connection file(copy.path());
-            if (!isBaseTable(file, studentTable))
-                throw DbError(QStringLiteral("数据库文件“%1”中的“%2”不是数据表（它是一个查询），无法导入。")
-                                  .arg(QDir::toNativeSeparators(source), studentTable),
-                              QString(), source);
+            CreditImport::checkStudentTable(file, source);
         }
         ADOQuery1.close();
         ADOQuery1.setDatabasePath(copy.path());

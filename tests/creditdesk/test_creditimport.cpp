@@ -217,6 +217,18 @@ void TestCreditImport::registrationFileOrViewIsRefused() {
              qPrintable(dialogs_->texts(QStringLiteral("error"))[0]));
     QCOMPARE(students(), 0);
 
+    // The make-up registration file holds 补考表 only.
+    dialogs_->clear();
+    const QString makeUp = in_->filePath(QStringLiteral("01010002学业水平测试补考报名库2010年.mdb"));
+    Connection::createFile(makeUp);
+    Connection(makeUp).execute(QStringLiteral("create table 补考表(序号 integer primary key, 学业水平测试副号 text, 姓名 text)"));
+    FileProtection::protect(makeUp);
+    runImport(makeUp);
+    QCOMPARE(dialogs_->texts(QStringLiteral("error")),
+             QStringList{QStringLiteral("文件“%1”是补考报名数据，不是学分数据交换文件：其中没有表“学生表”。"
+                                        "请选择学分数据导出得到的文件。").arg(makeUp)});
+    QCOMPARE(students(), 0);
+
     dialogs_->clear();
     const QString endless = in_->filePath(QStringLiteral("视图.mdb"));
     Connection::createFile(endless);
@@ -344,7 +356,9 @@ void TestCreditImport::sourcesThatCannotBeRead() {
          {QString(), in_->filePath(QStringLiteral("无此文件.mdb")), text.fileName(), otherTable})
         runImport(path);
     QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 4);
-    QVERIFY(dialogs_->texts(QStringLiteral("error"))[3].contains(QStringLiteral("学生表")));
+    // A file without the table is not called a query.
+    QCOMPARE(dialogs_->texts(QStringLiteral("error"))[3],
+             QStringLiteral("数据库文件“%1”中没有表“学生表”，它不是学分数据交换文件。").arg(otherTable));
     QVERIFY(dialogs_->texts(QStringLiteral("message")).isEmpty());
     QCOMPARE(students(), 0);
 
