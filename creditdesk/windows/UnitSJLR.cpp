@@ -363,11 +363,20 @@ void TFormSJLR::SetAllCredits(QCheckBox* clicked, QCheckBox* other) {
     const QString elective = Text::trimmed(ui->Edit2->text());
     const QString unit = county + school;
     const QString database = StationFolder::creditDb();
-    if (!wholeSchoolCopied_) {
-        SafetyCopy::before(database, SafetyCopy::Before::wholeSchool);
-        wholeSchoolCopied_ = true;
+    int changed = 0;
+    try {
+        if (!wholeSchoolCopied_) {
+            SafetyCopy::before(database, SafetyCopy::Before::wholeSchool);
+            wholeSchoolCopied_ = true;
+        }
+        changed = CreditEntry::setSchoolCredits(database, unit, required, elective);
+    } catch (...) {
+        // The ticks say the school's credits are set: not when the write
+        // failed (a credit the column cannot take, a full disk).
+        clicked->setChecked(false);
+        other->setChecked(false);
+        throw;
     }
-    const int changed = CreditEntry::setSchoolCredits(database, unit, required, elective);
     if (changed == 0) {
         // Nothing was set: a mistyped code must not read as done.
         clicked->setChecked(false);

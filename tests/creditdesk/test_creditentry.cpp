@@ -644,12 +644,17 @@ void TestCreditEntry::settingTheWholeSchoolNeedsCodesAndCredits() {
         QCOMPARE(check("CheckBox1")->isChecked(), c.staysTicked);
         QVERIFY(!check("CheckBox2")->isChecked());
     }
-    // A credit the database cannot take: nothing written.
+    // A credit the database cannot take: nothing written, nothing ticked
+    // (a second click sets the corrected credits).
     edit(form(), "Edit2")->setText(QStringLiteral("3x"));
     dialogs_->clear();
     check("CheckBox1")->click();
     QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
     QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{5, 5, 10}));
+    QVERIFY(!check("CheckBox1")->isChecked() && !check("CheckBox2")->isChecked());
+    edit(form(), "Edit2")->setText(QStringLiteral("3"));
+    check("CheckBox1")->click();
+    QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{1, 3, 4}));
 
     // A school without students: nothing set, and no confirmation.
     edit(form(), "Edit2")->setText(QStringLiteral("1"));
@@ -660,8 +665,8 @@ void TestCreditEntry::settingTheWholeSchoolNeedsCodesAndCredits() {
     check("CheckBox1")->click();
     QCOMPARE(dialogs_->texts(), QStringList{"数据库中不存在该学校的学生信息，请确认信息已导入！"});
     QVERIFY(!check("CheckBox1")->isChecked() && !check("CheckBox2")->isChecked());
-    QCOMPARE(form()->CurrentPage, 0);
-    QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{5, 5, 10}));
+    QCOMPARE(form()->CurrentPage, 1); // the school loaded before stays
+    QCOMPARE(creditsOf(sub(1)), (QVector<QVariant>{1, 3, 4}));
 }
 
 QTEST_MAIN(TestCreditEntry)
