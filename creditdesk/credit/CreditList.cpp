@@ -4,9 +4,28 @@
 #include "TestNumber.h"
 #include "Text.h"
 
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
 #include <utility>
 
 namespace CreditList {
+
+QString printTime(const QDateTime& when, const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    // The zone goes, with the brackets some locales put around it ("[t]").
+    static const QRegularExpression zone(QStringLiteral("\\s*[\\[(]?\\bt+\\b[\\])]?\\s*"));
+    format.remove(zone);
+    format = format.trimmed();
+    // What is left may hold hours, minutes, seconds, AM/PM and literal text
+    // (quoted, or anything but an ASCII letter); another field letter is one
+    // the formatter would print as a letter.
+    static const QRegularExpression shown(QStringLiteral("'[^']*'|ap|AP|[hHmsAP]"));
+    static const QRegularExpression letter(QStringLiteral("[A-Za-z]"));
+    if (!format.contains(QLatin1Char('s')) || QString(format).remove(shown).contains(letter))
+        format = QStringLiteral("H:mm:ss");
+    return when.toString(QStringLiteral("yyyy-MM-dd ")) + locale.toString(when.time(), format);
+}
 
 const QString unknownName = QStringLiteral("(无名称，请校对编码)");
 

@@ -2,6 +2,9 @@
 
 #include <QHash>
 #include <QString>
+
+class QDateTime;
+class QLocale;
 #include <functional>
 
 class Query;
@@ -38,6 +41,13 @@ public:
     // The name of school `school` of county `county`.
     virtual QString schoolName(const QString& county, const QString& school) = 0;
 };
+
+// The print time of the list's header: the date and the time of day in
+// `locale`'s long time format, without its time zone ("2026-12-10 15:05:01";
+// a time alone is ambiguous on a stamped list). A format with fields that
+// cannot be shown (a day period such as 下午 written as "B") gives
+// "H:mm:ss".
+QString printTime(const QDateTime& when, const QLocale& locale);
 
 // The lines of one page header and of a student, as printed.
 QString titleLine();

@@ -12,23 +12,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScopeGuard>
-
-namespace {
-
-// The date and the time of day (in the system's long time format, without
-// a time zone): a time alone is ambiguous on a stamped list.
-QString printTimeText(const QDateTime& when) {
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
-    format.remove(zone);
-    if (!format.contains(QLatin1Char('s')))
-        format = QStringLiteral("H:mm:ss");
-    return when.toString(QStringLiteral("yyyy-MM-dd ")) + QLocale::system().toString(when.time(), format.trimmed());
-}
-
-} // namespace
 
 void CreditListWindow::printList(const QString& codeExpression, const QString& code, QLabel* status,
                                  QPushButton* start) {
@@ -66,7 +50,7 @@ void CreditListWindow::printList(const QString& codeExpression, const QString& c
         PrintJob::timedPdfName(StationFolder::programFolder() + QStringLiteral("打印"), windowTitle(), now);
     // An error half-way ends the document with the lines printed so far.
     TextPrinter printer({windowTitle(), fallback});
-    const QString printTime = printTimeText(now);
+    const QString printTime = CreditList::printTime(now, QLocale::system());
 
     // The name table stays lifted for the whole run: each lookup opens it.
     const QString nameTablePath = StationFolder::nameTableDb();

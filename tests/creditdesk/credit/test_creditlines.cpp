@@ -103,6 +103,8 @@ private slots:
     void countyChangeWithTheSameSchoolCode();
     void longNamesAndMissingCredits();
     void nameTableLookups();
+    void printTimeInEveryLocale_data();
+    void printTimeInEveryLocale();
 };
 
 void TestCreditLines::threePagesOfOneSchool() {
@@ -209,6 +211,23 @@ void TestCreditLines::nameTableLookups() {
     QCOMPARE(names.schoolName("0102", "0003"), QStringLiteral("O'Neil中学"));
     QCOMPARE(names.schoolName("0102", "0001"), unknown);
     QCOMPARE(FileProtection::formOf(path), FileProtection::Form::Protected);
+}
+
+void TestCreditLines::printTimeInEveryLocale_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("zh_CN") << "zh_CN" << "2026-12-10 15:05:01";
+    QTest::newRow("en_US") << "en_US" << "2026-12-10 3:05:01 PM";
+    QTest::newRow("zh_SG, day period") << "zh_SG" << "2026-12-10 下午3:05:01";
+    QTest::newRow("zh_HK, zone in brackets") << "zh_HK" << "2026-12-10 下午3:05:01";
+    QTest::newRow("zh_TW, a day period the formatter lacks") << "zh_TW" << "2026-12-10 15:05:01";
+}
+
+void TestCreditLines::printTimeInEveryLocale() {
+    QFETCH(QString, locale);
+    QFETCH(QString, printed);
+    const QDateTime when(QDate(2026, 12, 10), QTime(15, 5, 1));
+    QCOMPARE(CreditList::printTime(when, QLocale(locale)), printed);
 }
 
 QTEST_GUILESS_MAIN(TestCreditLines)
