@@ -133,14 +133,16 @@ void release(const QString& folder) {
         ::close(fd); // lets go of the lock
 }
 
-QString refusal(const QString& folder, const Holder& holder) {
+QString refusal(const QString& folder, const Holder& holder, const QString& program) {
     const QString shown = QDir::toNativeSeparators(QDir::cleanPath(folder));
     if (holder.user.isEmpty() && holder.host.isEmpty())
         return QStringLiteral("站点文件夹“%1”正在被另一个程序使用。同一个站点文件夹同时只能运行一个程序，本程序将退出。")
             .arg(shown);
-    return QStringLiteral("站点文件夹“%1”正在被使用：用户 %2 自 %3 起在计算机 %4 上运行着本程序（进程号 %5）。"
+    const bool other = !program.isEmpty() && !holder.program.isEmpty() && holder.program != program;
+    const QString running = other ? QStringLiteral("程序 %1").arg(holder.program) : QStringLiteral("本程序");
+    return QStringLiteral("站点文件夹“%1”正在被使用：用户 %2 自 %3 起在计算机 %4 上运行着%5（进程号 %6）。"
                           "同一个站点文件夹同时只能运行一个程序，本程序将退出。")
-        .arg(shown, holder.user, holder.since, holder.host, QString::number(holder.pid));
+        .arg(shown, holder.user, holder.since, holder.host, running, QString::number(holder.pid));
 }
 
 QStringList processesUsing(const QString& path) {

@@ -36,8 +36,10 @@ bool acquire(const QString& folder, const QString& program, Holder* holder = nul
 // otherwise).
 void release(const QString& folder);
 
-// The message for a second start on a held folder.
-QString refusal(const QString& folder, const Holder& holder);
+// The message for a second start of `program` on a held folder. A holder
+// that is another station program (both stations pointed at one folder) is
+// named, not called this program.
+QString refusal(const QString& folder, const Holder& holder, const QString& program = QString());
 
 // The processes other than this one that have `path` open, as "名称（进程号
 // n）", found through /proc. Processes of other users whose open files

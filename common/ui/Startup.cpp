@@ -36,7 +36,7 @@ bool openStation(const QString& program, const QStringList& subfolders, QString*
     QDir().mkpath(location.folder);
     StationLock::Holder holder;
     if (!StationLock::acquire(location.folder, program, &holder))
-        return refuse(StationLock::refusal(location.folder, holder));
+        return refuse(StationLock::refusal(location.folder, holder, program));
     try {
         const QString line = StationFolder::open(program, subfolders);
         // The lock file was made before the folder's modes were known.

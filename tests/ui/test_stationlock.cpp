@@ -94,6 +94,9 @@ void TestStationLock::secondStartIsRefusedUntilTheFirstEnds() {
     QVERIFY(QDateTime::fromString(holder.since, QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid());
     for (const QString& part : {holder.user, holder.host, holder.since, QString::number(holder.pid)})
         QVERIFY2(shown[0].contains(part), qPrintable(shown[0]));
+    // The holder is another program (as when both stations are pointed at
+    // one folder): named, not called this program.
+    QVERIFY2(shown[0].contains(QStringLiteral("运行着程序 deskhelper（")), qPrintable(shown[0]));
 
     // The first ends without letting go (kill -9): the lock goes with it.
     first->kill();
