@@ -72,6 +72,10 @@ void TFormXFSJLR::Button1Click() {
     ui->Edit4->setEnabled(true);
     ui->Edit5->setEnabled(true);
     ui->Button2->setEnabled(true);
+    // On to the required credit, selected: typing 95 over 110 gives 95 (the
+    // focus would otherwise go on from the disabled 定位 to 插入).
+    ui->Edit4->setFocus(Qt::TabFocusReason);
+    ui->Edit4->selectAll();
     // The boxes are empty now; the user is told why the number went.
     if (!found && !typed.isEmpty())
         Dialogs::current().message(

@@ -97,6 +97,8 @@ void TestXFSJLR::menuItemOpensTheWindow() {
 }
 
 void TestXFSJLR::insertThenFindThenChange() {
+    form()->show();
+    QVERIFY(QTest::qWaitForWindowActive(form()));
     typeStudent(QStringLiteral(" 090101000120003 "), QStringLiteral("O'Hara"), QStringLiteral("37010119900101001X"),
                 QStringLiteral("100"), QStringLiteral(" 8 "));
     button(4)->click(); // 保存
@@ -110,13 +112,17 @@ void TestXFSJLR::insertThenFindThenChange() {
                                                   "37010119900101001X", 100, 8, 108}}));
 
     box(1)->setText(QStringLiteral("090101000120003 "));
-    button(1)->click(); // 定位
+    QTest::mouseClick(button(1), Qt::LeftButton); // 定位
     QCOMPARE(state(), QStringLiteral("01111 01"));
     QCOMPARE((QStringList{box(1)->text(), box(2)->text(), box(3)->text(), box(4)->text(), box(5)->text()}),
              (QStringList{"090101000120003", "O'Hara", "37010119900101001X", "100", "8"}));
 
-    box(4)->setText(QStringLiteral("90"));
-    box(5)->setText(QStringLiteral("12"));
+    // The required credit has the focus, selected: what is typed replaces it.
+    QCOMPARE(QApplication::focusWidget(), box(4));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("90"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("12"));
+    QCOMPARE(box(4)->text() + "|" + box(5)->text(), QStringLiteral("90|12"));
     dialogs_->clear();
     button(2)->click(); // 确定修改
     QCOMPARE(dialogs_->texts(), QStringList{"数据修改成功！"});
