@@ -1,4 +1,5 @@
 #include "StationLock.h"
+#include "FileOps.h"
 #include "DeskError.h"
 
 #include <QDateTime>
@@ -98,8 +99,19 @@ bool acquire(const QString& folder, const QString& program, Holder* holder) {
             writable = false;
             fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         }
-        if (fd < 0)
+        if (fd < 0) {
+            const int code = errno;
+            // A lock file that is there but cannot be opened (another user's,
+            // in a folder shared by a group) may be held: running regardless
+            // could be the second station on the folder.
+            struct stat there {};
+            if (::lstat(path.constData(), &there) == 0) {
+                if (holder)
+                    holder->problem = fileProblem(code);
+                return false;
+            }
             return true; // a station that cannot have a lock file cannot be kept from running either
+        }
         int result;
         do {
             result = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -135,6 +147,10 @@ void release(const QString& folder) {
 
 QString refusal(const QString& folder, const Holder& holder, const QString& program) {
     const QString shown = QDir::toNativeSeparators(QDir::cleanPath(folder));
+    if (!holder.problem.isEmpty())
+        return QStringLiteral("站点文件夹“%1”的锁文件“%2”无法打开：%3。无法确认没有其他程序正在使用这个站点文件夹，"
+                              "本程序将退出。")
+            .arg(shown, QDir::toNativeSeparators(lockFile(folder)), holder.problem);
     if (holder.user.isEmpty() && holder.host.isEmpty())
         return QStringLiteral("站点文件夹“%1”正在被另一个程序使用。同一个站点文件夹同时只能运行一个程序，本程序将退出。")
             .arg(shown);

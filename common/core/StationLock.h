@@ -21,6 +21,9 @@ struct Holder {
     QString program;
     qint64 pid = 0;
     QString since; // "2026-12-10 09:30:15"
+    // Why the lock file that is there could not be opened (then nothing
+    // above is known).
+    QString problem;
 };
 
 // The lock file of `folder`.
@@ -29,7 +32,8 @@ QString lockFile(const QString& folder);
 // Takes the lock on `folder` for the rest of the run. Returns false when
 // another process holds it, with what its lock file says in `holder`.
 // Creates the lock file when it is missing; a folder where no lock file can
-// be made or opened (a read-only station) is run without one.
+// be made (a read-only station) is run without one. A lock file that is
+// there but cannot be opened counts as held: `holder->problem` says why.
 bool acquire(const QString& folder, const QString& program, Holder* holder = nullptr);
 
 // Lets go of the lock on `folder` (tests; the end of the process does it

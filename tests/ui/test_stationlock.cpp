@@ -108,6 +108,16 @@ void TestStationLock::secondStartIsRefusedUntilTheFirstEnds() {
     std::unique_ptr<QProcess> third = startHelper({QStringLiteral("lock"), folder}, "refused");
     QVERIFY(third);
     QVERIFY(third->waitForFinished(10000));
+
+    // A lock file that is there but cannot be opened (another user's) may be
+    // held: the station does not run regardless.
+    StationLock::release(folder);
+    const QString lock = StationLock::lockFile(folder);
+    QVERIFY(QFile::remove(lock) && QFile::link(lock, lock)); // opening loops
+    StationLock::Holder unknown;
+    QVERIFY(!StationLock::acquire(folder, QStringLiteral("enrolldesk"), &unknown));
+    const QString refused = StationLock::refusal(folder, unknown, QStringLiteral("enrolldesk"));
+    QVERIFY2(refused.contains(QStringLiteral("锁文件“%1”无法打开").arg(QDir::toNativeSeparators(lock))), qPrintable(refused));
 }
 
 void TestStationLock::fileOpenElsewhereStopsCompactionAndRestore() {
