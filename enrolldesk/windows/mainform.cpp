@@ -7,6 +7,7 @@
 #include "Station.h"
 #include "StationFolder.h"
 #include "StationLock.h"
+#include "TableChanges.h"
 #include "UnitBKBM.h"
 #include "UnitBKJKB.h"
 #include "UnitCJ_BMK.h"
@@ -147,6 +148,10 @@ void TFormMain::N6Click() {
     ADOQuery1.setDatabasePath(database);
     ADOQuery1.setSql(QStringLiteral("delete from 顺序号"));
     ADOQuery1.execute();
+    // The lists the windows keep (the shared list of the correction and
+    // photo windows among them) no longer show the students cleared.
+    TableChanges::announce(database, QStringLiteral("学生表"));
+    TableChanges::announce(database, QStringLiteral("顺序号"));
     Dialogs::current().message(QStringLiteral("清空报名信息及顺序号设置数据库内容成功！"));
 }
 

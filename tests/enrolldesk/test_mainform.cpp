@@ -1,10 +1,13 @@
+#include "Controls.h"
 #include "Database.h"
+#include "DbGrid.h"
 #include "FaultInjection.h"
 #include "FakeDialogs.h"
 #include "Query.h"
 #include "Station.h"
 #include "StationFolder.h"
 #include "TempStation.h"
+#include "UnitSJXG.h"
 #include "Unitdata.h"
 #include "mainform.h"
 
@@ -148,8 +151,19 @@ void TestMainForm::clearAskFirst() {
     QFETCH(int, answer);
     QFETCH(int, students);
     fill();
+    // The correction window lists the school in the shared list.
+    TFormSJXG* correction = windows_->FormSJXG;
+    edit(correction, "Edit1")->setText(QStringLiteral("0101"));
+    edit(correction, "Edit2")->setText(QStringLiteral("0002"));
+    button(correction, "Button1")->click();
+    QCOMPARE(windows_->Data->QR1.recordCount(), 1);
     dialogs_->answers << Dialogs::Answer(answer);
     windows_->FormMain->N6->trigger();
+    // Shown again, it lists what is stored.
+    correction->show();
+    QCOMPARE(windows_->Data->QR1.recordCount(), students);
+    QCOMPARE(control<DbGrid>(correction, "Grid")->model()->rowCount(), students);
+    correction->hide();
     QCOMPARE(dialogs_->shown.at(0).kind, QStringLiteral("ask"));
     QCOMPARE(dialogs_->shown.at(0).text, QStringLiteral("确实要清空数据库内容吗？"));
     QCOMPARE(dialogs_->shown.at(0).caption, QStringLiteral("确认信息"));
