@@ -1,5 +1,6 @@
 #include "mainform.h"
 #include "Compaction.h"
+#include "Database.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "Profile.h"
@@ -140,14 +141,15 @@ void TFormMain::N6Click() {
         return;
     StationLock::refuseIfOpenElsewhere(database, QStringLiteral("清空数据库"));
     SafetyCopy::before(database, SafetyCopy::Before::clearing);
-    ADOQuery1.close();
-    ADOQuery1.setDatabasePath(database);
-    ADOQuery1.setSql(QStringLiteral("delete from 学生表"));
-    ADOQuery1.execute();
-    ADOQuery1.close();
-    ADOQuery1.setDatabasePath(database);
-    ADOQuery1.setSql(QStringLiteral("delete from 顺序号"));
-    ADOQuery1.execute();
+    {
+        // Both tables or neither: a full disk after the first must not leave
+        // the sequence numbers of students that are gone.
+        Connection connection(database);
+        Transaction transaction(connection);
+        connection.execute(QStringLiteral("delete from 学生表"));
+        connection.execute(QStringLiteral("delete from 顺序号"));
+        transaction.commit();
+    }
     // The lists the windows keep (the shared list of the correction and
     // photo windows among them) no longer show the students cleared.
     TableChanges::announce(database, QStringLiteral("学生表"));
