@@ -378,6 +378,8 @@ void DataSource::post() {
         }
         address = addressOf(current_, connection);
         if (!assignments.isEmpty()) {
+            if (beforeChange_)
+                beforeChange_(Change::Edit);
             params.emplace_back(QStringLiteral(":key"), address.value);
             connection.execute(QStringLiteral("update %1 set %2 where %3=:key")
                                    .arg(quoteName(table_), assignments.join(QLatin1Char(',')), quoteName(address.field)),
@@ -456,6 +458,8 @@ void DataSource::remove() {
         return;
     if (!schema_.known)
         readSchema();
+    if (beforeChange_)
+        beforeChange_(Change::Remove);
     Connection connection(query_->databasePath());
     const Address address = addressOf(current_, connection);
     connection.execute(QStringLiteral("delete from %1 where %2=:key").arg(quoteName(table_), quoteName(address.field)),

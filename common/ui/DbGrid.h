@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 // A grid with a record navigator over a Query, editing the rows of one table
 // by key. `DataSource` is the shared model: the rows of the query, the current
@@ -68,6 +69,12 @@ public:
 
     // Makes `row` current; posts a pending edit of another row first.
     void setCurrentRow(int row);
+
+    // What a window may do before a stored row is changed or deleted
+    // through the source (a safety copy): called once the user has
+    // confirmed, before anything is written; when it throws, nothing is.
+    enum class Change { Edit, Remove };
+    void setBeforeChange(std::function<void(Change)> hook) { beforeChange_ = std::move(hook); }
 
     // Whether rows of the table were written elsewhere since the query's
     // rows were read.
@@ -135,6 +142,7 @@ private:
     State state_ = State::Browse;
     int current_ = 0;
     QVector<QVariant> buffer_; // the row being edited or inserted
+    std::function<void(Change)> beforeChange_;
     bool reshaping_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "Profile.h"
 #include "SequenceNumbers.h"
 #include "StationFolder.h"
+#include "TableChanges.h"
 #include "TestNumber.h"
 #include "Text.h"
 #include "ui_UnitSJLR.h"
@@ -265,6 +266,9 @@ void TFormSJLR::Button1Click() {
         QLatin1Char(',') + sqlInteger(Text::trimmed(ui->ComboBox4->currentText()), QStringLiteral("班级")) +
         QLatin1Char(',') + sqlQuote(Text::trimmed(ui->Edit42->text())) + QLatin1Char(')'));
     ADOQuery1.execute();
+    // The lists of other windows (the correction and photo windows') take
+    // the new student in; this window's own list is read again below.
+    TableChanges::announce(database, QStringLiteral("学生表"), DataSource1);
 
     // The next reserved number of the class.
     const QString next = SequenceNumbers::nextAfter(ADOQuery1, database, county, school,

@@ -51,6 +51,13 @@ void TFormSJXG::setData(TData* data) {
     DataSource1 = new DataSource(&data->QR1, QStringLiteral("学生表"), RowKey, this);
     ui->Grid->setDataSource(DataSource1);
     ui->DBNavigator1->setDataSource(DataSource1);
+    // A row changed or deleted in the list itself can be undone like the
+    // window's own 保存 and 删除.
+    DataSource1->setBeforeChange([](DataSource::Change change) {
+        SafetyCopy::before(StationFolder::registrationDb(), change == DataSource::Change::Remove
+                                                                ? SafetyCopy::Before::recordDelete
+                                                                : SafetyCopy::Before::recordChange);
+    });
 }
 
 Query* TFormSJXG::list() const { return data_ ? &data_->QR1 : nullptr; }

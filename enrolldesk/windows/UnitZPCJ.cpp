@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -113,6 +114,11 @@ void TFormZPCJ::setData(TData* data) {
     data_ = data;
     DataSource1 = new DataSource(&data->QR1, QStringLiteral("学生表"), SubNumberField, this);
     DBGrid1->setDataSource(DataSource1);
+    // The list is shared with the correction window, and read again when
+    // students are written elsewhere: whoever moves or replaces it, the box
+    // and the caption show its current row (none when it is empty), so a
+    // capture never goes to a student of a list no longer shown.
+    connectHandler(DataSource1, &DataSource::currentRowChanged, this, &TFormZPCJ::ShowCurrentStudent);
 }
 
 // --- creation and showing
@@ -228,6 +234,13 @@ void TFormZPCJ::ShowListStudent() {
     ShowStudentCaption();
 }
 
+void TFormZPCJ::ShowCurrentStudent() {
+    ShowCurrentSubNumber();
+    ShowStudentCaption();
+    if (!keepPhoto_)
+        ShowPhoto(PhotoPath());
+}
+
 void TFormZPCJ::Edit1Change() {
     if (Text::trimmed(Edit1->text()).size() >= 4)
         Edit2->setFocus();
@@ -332,6 +345,8 @@ void TFormZPCJ::ShowPhoto(const QString& path) {
 
 void TFormZPCJ::afterCapture() {
     if (listOpen()) {
+        // The photo just taken stays in view while the list moves on.
+        const QScopedValueRollback<bool> keep(keepPhoto_, true);
         NextStudent();
         ShowCurrentSubNumber();
         ShowStudentCaption();

@@ -110,6 +110,7 @@ private:
     // Label8, the box, the photo and the caption after a list was loaded
     // (or failed to load).
     void ShowListStudent();
+    void ShowCurrentStudent();
     void afterCapture();
     void tellCamera(const QString& text);
     void deviceChanged(int position);
@@ -118,6 +119,7 @@ private:
     void AppMessage(int key, bool& consumed);
 
     TData* data_ = nullptr;
+    bool keepPhoto_ = false; // the list moves on after a capture
     DataSource* DataSource1 = nullptr;
     TFormZPSZ* settings_ = nullptr;
     Query ADOQuery1;

@@ -1,5 +1,6 @@
 #include "mainform.h"
 #include "Compaction.h"
+#include "Database.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "Profile.h"
@@ -7,6 +8,7 @@
 #include "Station.h"
 #include "StationFolder.h"
 #include "StationLock.h"
+#include "TableChanges.h"
 #include "UnitBKBM.h"
 #include "UnitBKJKB.h"
 #include "UnitCJ_BMK.h"
@@ -139,14 +141,19 @@ void TFormMain::N6Click() {
         return;
     StationLock::refuseIfOpenElsewhere(database, QStringLiteral("清空数据库"));
     SafetyCopy::before(database, SafetyCopy::Before::clearing);
-    ADOQuery1.close();
-    ADOQuery1.setDatabasePath(database);
-    ADOQuery1.setSql(QStringLiteral("delete from 学生表"));
-    ADOQuery1.execute();
-    ADOQuery1.close();
-    ADOQuery1.setDatabasePath(database);
-    ADOQuery1.setSql(QStringLiteral("delete from 顺序号"));
-    ADOQuery1.execute();
+    {
+        // Both tables or neither: a full disk after the first must not leave
+        // the sequence numbers of students that are gone.
+        Connection connection(database);
+        Transaction transaction(connection);
+        connection.execute(QStringLiteral("delete from 学生表"));
+        connection.execute(QStringLiteral("delete from 顺序号"));
+        transaction.commit();
+    }
+    // The lists the windows keep (the shared list of the correction and
+    // photo windows among them) no longer show the students cleared.
+    TableChanges::announce(database, QStringLiteral("学生表"));
+    TableChanges::announce(database, QStringLiteral("顺序号"));
     Dialogs::current().message(QStringLiteral("清空报名信息及顺序号设置数据库内容成功！"));
 }
 

@@ -1,10 +1,13 @@
+#include "Controls.h"
 #include "Database.h"
+#include "DbGrid.h"
 #include "FaultInjection.h"
 #include "FakeDialogs.h"
 #include "Query.h"
 #include "Station.h"
 #include "StationFolder.h"
 #include "TempStation.h"
+#include "UnitSJXG.h"
 #include "Unitdata.h"
 #include "mainform.h"
 
@@ -34,6 +37,7 @@ private slots:
     void clearAskFirst_data();
     void clearAskFirst();
     void clearFailsOnAMissingDatabase();
+    void clearOnAFullDiskClearsBothOrNeither();
     void compactionWithoutFilesSaysNothing();
     void compactionKeepsEveryDatabase();
     void compactionStopsAtAFileItCannotRead();
@@ -148,8 +152,19 @@ void TestMainForm::clearAskFirst() {
     QFETCH(int, answer);
     QFETCH(int, students);
     fill();
+    // The correction window lists the school in the shared list.
+    TFormSJXG* correction = windows_->FormSJXG;
+    edit(correction, "Edit1")->setText(QStringLiteral("0101"));
+    edit(correction, "Edit2")->setText(QStringLiteral("0002"));
+    button(correction, "Button1")->click();
+    QCOMPARE(windows_->Data->QR1.recordCount(), 1);
     dialogs_->answers << Dialogs::Answer(answer);
     windows_->FormMain->N6->trigger();
+    // Shown again, it lists what is stored.
+    correction->show();
+    QCOMPARE(windows_->Data->QR1.recordCount(), students);
+    QCOMPARE(control<DbGrid>(correction, "Grid")->model()->rowCount(), students);
+    correction->hide();
     QCOMPARE(dialogs_->shown.at(0).kind, QStringLiteral("ask"));
     QCOMPARE(dialogs_->shown.at(0).text, QStringLiteral("确实要清空数据库内容吗？"));
     QCOMPARE(dialogs_->shown.at(0).caption, QStringLiteral("确认信息"));
@@ -174,6 +189,42 @@ void TestMainForm::clearFailsOnAMissingDatabase() {
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors[0].contains(QStringLiteral("CSBMK.mdb")));
     QVERIFY(!QFile::exists(StationFolder::registrationDb())); // no empty file made up
+}
+
+// A disk that fills up while clearing never leaves the sequence numbers of
+// students that are gone: the budgets below stop it at every stage.
+void TestMainForm::clearOnAFullDiskClearsBothOrNeither() {
+    {
+        Connection c(StationFolder::registrationDb());
+        Transaction t(c);
+        for (int i = 0; i < 3000; ++i)
+            c.execute(QStringLiteral("insert into 顺序号(县区代码,学校代码,顺序号,班级) values('0101','0002',?,1)"),
+                      {{QString(), QString::number(i)}});
+        c.execute(QStringLiteral("insert into 学生表(学业水平测试号,姓名,班级) values('090101000210001','张三',1)"));
+        t.commit();
+    }
+    int refused = 0;
+    for (const qint64 budget : {0, 8192, 32768, 65536, 131072, 1 << 20}) {
+        dialogs_->clear();
+        dialogs_->answers << Dialogs::Answer::Yes;
+        {
+            FaultInjection::WriteBudget full(budget, QStringLiteral("/data/CSBMK.mdb"));
+            windows_->FormMain->N6->trigger();
+        }
+        const int students = count(QStringLiteral("select count(*) as n from 学生表"));
+        const int numbers = count(QStringLiteral("select count(*) as n from 顺序号"));
+        if (students == 0) {
+            QCOMPARE(numbers, 0);
+            QCOMPARE(dialogs_->texts(QStringLiteral("error")), QStringList());
+            break;
+        }
+        QCOMPARE(numbers, 3000);
+        QCOMPARE(dialogs_->texts(QStringLiteral("message")), QStringList());
+        QCOMPARE(dialogs_->texts(QStringLiteral("error")).size(), 1);
+        ++refused;
+    }
+    QVERIFY(refused >= 4);
+    QCOMPARE(count(QStringLiteral("select count(*) as n from 学生表")), 0);
 }
 
 void TestMainForm::compactionWithoutFilesSaysNothing() {

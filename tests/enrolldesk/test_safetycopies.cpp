@@ -2,6 +2,7 @@
 #include "Controls.h"
 #include "DatabaseContent.h"
 #include "Database.h"
+#include "DbGrid.h"
 #include "FakeDialogs.h"
 #include "FaultInjection.h"
 #include "Query.h"
@@ -59,6 +60,7 @@ private slots:
     void noCopyNoOperation();
     void aWorkbookStoppedOnAFullDiskClaimsNothing();
     void clearingRefusesAFileOpenElsewhere();
+    void rowsChangedInTheCorrectionListCanBeUndone();
 
 private:
     void fill();
@@ -318,6 +320,46 @@ void TestSafetyCopies::clearingRefusesAFileOpenElsewhere() {
     QCOMPARE(databaseContent(db()), before);
     other.closeWriteChannel();
     QVERIFY(other.waitForFinished(10000));
+}
+
+// The correction window's list edits and deletes rows itself (its
+// navigator): those take their copy too, and without one nothing changes.
+void TestSafetyCopies::rowsChangedInTheCorrectionListCanBeUndone() {
+    TFormSJXG* w = windows_->FormSJXG;
+    edit(w, "Edit1")->setText(QStringLiteral("0101"));
+    edit(w, "Edit2")->setText(QStringLiteral("0001"));
+    button(w, "Button1")->click();
+    auto* navigator = control<DbNavigator>(w, "DBNavigator1");
+    DataSource* list = control<DbGrid>(w, "Grid")->dataSource();
+    list->setCurrentRow(2);
+    const QByteArray before = databaseContent(db());
+    {
+        FaultInjection::FaultyFiles files;
+        files.faults.diskSpace = 8192;
+        dialogs_->confirmations.enqueue(true);
+        navigator->button(DbNavigator::Delete)->click();
+    }
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("磁盘已满")), qPrintable(errors[0]));
+    QCOMPARE(databaseContent(db()), before);
+
+    dialogs_->clear();
+    dialogs_->confirmations.enqueue(true);
+    navigator->button(DbNavigator::Delete)->click();
+    QCOMPARE(count(QStringLiteral("学生表")), 10);
+    navigator->button(DbNavigator::Edit)->click();
+    int name = 0;
+    while (name < list->columnCount() && list->headerData(name, Qt::Horizontal, Qt::DisplayRole) != QStringLiteral("姓名"))
+        ++name;
+    QVERIFY(list->setData(list->index(0, name), QStringLiteral("改名"), Qt::EditRole));
+    navigator->button(DbNavigator::Post)->click();
+    QVERIFY2(dialogs_->texts(QStringLiteral("error")).isEmpty(), qPrintable(dialogs_->texts().join('\n')));
+    const QList<SafetyCopy::Copy> copies = SafetyCopy::list(SafetyCopy::storeOf(db()));
+    QCOMPARE(copies.size(), 2);
+    QCOMPARE(copies[0].operation, QStringLiteral("数据修改"));
+    QCOMPARE(copies[1].operation, QStringLiteral("数据删除"));
+    QCOMPARE(copies[1].students, 11);
 }
 
 QTEST_MAIN(TestSafetyCopies)

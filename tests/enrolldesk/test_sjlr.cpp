@@ -247,7 +247,11 @@ void TestSJLR::saveComposesTheRow() {
     setText("Edit27", QStringLiteral("560.5"));
     combo(w_.get(), "ComboBox4")->setCurrentText(QStringLiteral(" 5 "));
     setText("Edit42", QStringLiteral("省外转入"));
+    // Another window's list of the students (the correction window's).
+    Query listed = students();
+    DataSource otherList(&listed, QStringLiteral("学生表"), QStringLiteral("序号"));
     button(w_.get(), "Button1")->click();
+    QVERIFY(otherList.isOutdated()); // it reads the new student in when shown
 
     Query q = students();
     QCOMPARE(q.recordCount(), 1);

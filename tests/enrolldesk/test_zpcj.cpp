@@ -302,6 +302,21 @@ void TestZPCJ::boxAndCaptionFollowTheList() {
     QCOMPARE(sub(), QString());
     QCOMPARE(caption->text(), QString());
     QVERIFY(QFile::rename(db + QStringLiteral(".away"), db));
+
+    // The list is shared with the correction window: a school it lists there
+    // (none here) is the list the box and the caption follow.
+    loadList(false);
+    QCOMPARE(sub(), QStringLiteral("09010100020001"));
+    data_->QR1.close();
+    data_->QR1.setSql(QStringLiteral("select * from 学生表 where 学业水平测试号='090101000920001'"));
+    data_->QR1.open();
+    QCOMPARE(sub(), QString());
+    QCOMPARE(caption->text(), QString());
+    dialogs_->clear();
+    edit(w_.get(), "Edit1")->setFocus();
+    key(Qt::Key_Tab);
+    QCOMPARE(dialogs_->texts(), QStringList{QStringLiteral("学业水平测试副号不能为空！")});
+    QVERIFY(photos().isEmpty());
 }
 
 // The check reads the list without moving it: the next student is the one
