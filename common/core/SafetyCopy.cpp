@@ -42,9 +42,15 @@ QString sizeText(qint64 bytes) {
     return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
 }
 
+// The operation a message names: the copy before a restore is named for
+// the restore it comes before.
+QString operationShown(const QString& operation) {
+    return operation == SafetyCopy::Before::restoring ? QStringLiteral("数据恢复") : operation;
+}
+
 // "<why> “<operation>”没有进行，数据没有任何改动。"
 DeskError notTaken(const QString& operation, const QString& why) {
-    return DeskError(QStringLiteral("%1“%2”没有进行，数据没有任何改动。").arg(why, operation));
+    return DeskError(QStringLiteral("%1“%2”没有进行，数据没有任何改动。").arg(why, operationShown(operation)));
 }
 
 struct Name {
@@ -170,7 +176,7 @@ enum class Failure { DiskFull, Damaged, Other };
         throw notTaken(operation, QStringLiteral("无法保存数据副本“%1”：磁盘已满。").arg(shown));
     if (failure == Failure::Damaged)
         throw DamagedFile(QStringLiteral("数据文件“%1”已损坏（%2），无法为它保存数据副本。“%3”没有进行。")
-                              .arg(native(database), why, operation));
+                              .arg(native(database), why, operationShown(operation)));
     throw notTaken(operation, QStringLiteral("无法保存数据副本“%1”：%2").arg(shown, why));
 }
 
@@ -392,7 +398,7 @@ Copy takeCopy(const Store& store, const QString& operation, Connection* source, 
         } catch (const DbError& e) {
             if (isDamage(e.engineText()))
                 throw DamagedFile(QStringLiteral("数据文件“%1”已损坏（%2），无法为它保存数据副本。“%3”没有进行。")
-                                        .arg(native(store.database), damageProblem(e.engineText()), operation));
+                                        .arg(native(store.database), damageProblem(e.engineText()), operationShown(operation)));
             throw notTaken(operation, QStringLiteral("无法读取数据文件以保存数据副本：%1").arg(e.message()));
         }
         copyInto(*from, part, store.database, operation);
