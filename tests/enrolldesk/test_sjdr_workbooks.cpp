@@ -2,6 +2,7 @@
 // web tables), rows no sheet can give truly, dBase and Access details. The
 // fixtures come from tests/tools/makesheets.mjs (SheetJS) and makesheets.py
 // (openpyxl, xlwt).
+#include "BiffWriter.h"
 #include "Controls.h"
 #include "FakeDialogs.h"
 #include "Query.h"
@@ -140,6 +141,30 @@ private slots:
                  qPrintable(rows[0]));
         QVERIFY2(rows[1].contains(QStringLiteral("|丁|")) && rows[1].contains(QStringLiteral("|503|<null>|3|")),
                  qPrintable(rows[1]));
+    }
+
+    // A test number or ID number typed as a number shows as "9.1001E+13" in
+    // a spreadsheet: such a row is refused naming the cell, never stored.
+    void numbersShownInScientificFormAreRefused() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("数字.xls"));
+        const auto student = [](const QVariant& number, const QString& name, const QVariant& id) {
+            return QVector<QVariant>{number, name, QStringLiteral("江苏"), id, QString(), QString(), QString(), 1};
+        };
+        BiffWriter::writeWorkbook(path, QStringLiteral("Sheet1"),
+                                  {QStringLiteral("学业水平测试号"), QStringLiteral("姓名"), QStringLiteral("籍贯"),
+                                   QStringLiteral("身份证号"), QStringLiteral("家庭住址"), QStringLiteral("联系电话"),
+                                   QStringLiteral("中考成绩"), QStringLiteral("班级")},
+                                  {student(91001000110001.0, QStringLiteral("甲"), QStringLiteral("320102199001011234")),
+                                   student(QStringLiteral("091001000110002"), QStringLiteral("乙"), 320102900101123.0),
+                                   student(QStringLiteral("091001000120003"), QStringLiteral("丙"), 12345678.0)});
+        const Outcome outcome = importInto(path);
+        QCOMPARE(outcome.lines,
+                 (QStringList{RegistrationImport::numberShownShortLine(2, 0, QStringLiteral("9.1001E+13")),
+                              RegistrationImport::numberShownShortLine(3, 3, QStringLiteral("3.20103E+14"))}));
+        QVERIFY(outcome.lines[1].contains(QStringLiteral("D3")));
+        QCOMPARE(outcome.rows.size(), 2);
+        QVERIFY2(outcome.rows[1].contains(QStringLiteral("|丙|12345678|")), qPrintable(outcome.rows[1]));
     }
 
     // While an import runs the window repaints; what it imports was decided
