@@ -218,6 +218,14 @@ private slots:
         QVERIFY2(binary.contains(QStringLiteral("不是可以导入的工作簿")) && binary.contains(QStringLiteral(".xlsx")),
                  qPrintable(binary));
         QVERIFY(message("PK\x03\x04 not a package at all").contains(QStringLiteral("名单.xls")));
+        // A spreadsheet saved as XML (often named .xls) is no CSV text.
+        for (const char* xml : {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<Workbook xmlns=\"urn:schemas-microsoft-com:"
+                                "office:spreadsheet\">\r\n<Worksheet><Table><Row><Cell><Data ss:Type=\"String\">"
+                                "学业水平测试号</Data></Cell></Row>\r\n<Row><Cell><Data>091001000110001</Data></Cell>"
+                                "</Row></Table></Worksheet></Workbook>\r\n",
+                                "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\">\n"
+                                "<office:body>\n</office:body></office:document>\n"})
+            QVERIFY2(message(xml).contains(QStringLiteral("不是可以导入的工作簿")), xml);
         QVERIFY(message(QByteArray::fromHex("D0CF11E0A1B11AE1") + QByteArray(600, '\0'))
                     .contains(QStringLiteral("已损坏")));
         try {
