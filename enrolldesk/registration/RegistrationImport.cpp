@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
@@ -142,6 +143,13 @@ struct SourceTable {
 // The 学生表 of an Access file in ascending sub-number order (equal
 // sub-numbers in stored order).
 SourceTable readStudentTable(const QString& path) {
+    // Only a regular file is read: a pipe named .mdb would hold the station
+    // forever waiting for a writer.
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DbError(QStringLiteral("数据库文件“%1”不存在。").arg(shown(path)), QString(), path);
+    if (!info.isFile())
+        throw DbError(QStringLiteral("“%1”不是数据库文件。").arg(shown(path)), QString(), path);
     SourceTable table;
     if (AccessFile::isAccessFile(path)) {
         const QStringList names = AccessFile::tableNames(path);

@@ -13,6 +13,7 @@
 #include "UnitSJDR.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -276,6 +279,28 @@ private slots:
         QVERIFY2(dialogs.texts(QStringLiteral("error"))[0].contains(QStringLiteral("不是数据表")),
                  qPrintable(dialogs.texts(QStringLiteral("error"))[0]));
         QCOMPARE(students().size(), 1);
+    }
+
+    // An Access source that is no regular file (a pipe, a link to a device,
+    // a folder) is refused by name; the pipe once held the station forever.
+    void accessSourceThatIsNoFile() {
+        TempStation station;
+        FakeDialogs dialogs;
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath(QStringLiteral("管道.mdb"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString device = dir.filePath(QStringLiteral("设备.mdb"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), device));
+        const QString folder = dir.filePath(QStringLiteral("文件夹.mdb"));
+        QVERIFY(QDir().mkpath(folder));
+        TFormSJDR w;
+        for (const QString& source : {pipe, device, folder}) {
+            dialogs.clear();
+            importData(w, QStringLiteral("Access数据库"), source);
+            QCOMPARE(dialogs.texts(QStringLiteral("error")),
+                     QStringList{QStringLiteral("“%1”不是数据库文件。").arg(source)});
+        }
+        QVERIFY(students().isEmpty());
     }
 
     // Anything else chosen as a workbook says which files the import takes.
