@@ -281,24 +281,30 @@ private slots:
         QCOMPARE(students().size(), 1);
     }
 
-    // An Access source that is no regular file (a pipe, a link to a device,
-    // a folder) is refused by name; the pipe once held the station forever.
-    void accessSourceThatIsNoFile() {
+    // An Access or dBase source that is no regular file (a pipe, a link to a
+    // device, a folder) is refused by name; the pipe once held the station
+    // forever, and the others were said not to exist.
+    void sourceThatIsNoFile() {
         TempStation station;
         FakeDialogs dialogs;
         QTemporaryDir dir;
-        const QString pipe = dir.filePath(QStringLiteral("管道.mdb"));
-        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-        const QString device = dir.filePath(QStringLiteral("设备.mdb"));
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), device));
-        const QString folder = dir.filePath(QStringLiteral("文件夹.mdb"));
-        QVERIFY(QDir().mkpath(folder));
         TFormSJDR w;
-        for (const QString& source : {pipe, device, folder}) {
-            dialogs.clear();
-            importData(w, QStringLiteral("Access数据库"), source);
-            QCOMPARE(dialogs.texts(QStringLiteral("error")),
-                     QStringList{QStringLiteral("“%1”不是数据库文件。").arg(source)});
+        for (const QString& extension : {QStringLiteral(".mdb"), QStringLiteral(".dbf")}) {
+            const QString pipe = dir.filePath(QStringLiteral("管道") + extension);
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+            const QString device = dir.filePath(QStringLiteral("设备") + extension);
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), device));
+            const QString folder = dir.filePath(QStringLiteral("文件夹") + extension);
+            QVERIFY(QDir().mkpath(folder));
+            const bool access = extension == QLatin1String(".mdb");
+            for (const QString& source : {pipe, device, folder}) {
+                dialogs.clear();
+                importData(w, access ? QStringLiteral("Access数据库") : QStringLiteral("dbf数据库"), source);
+                const QString expected = access
+                                             ? QStringLiteral("“%1”不是数据库文件。").arg(source)
+                                             : QStringLiteral("无法读取dBase文件“%1”，它已损坏或不是dBase文件。").arg(source);
+                QCOMPARE(dialogs.texts(QStringLiteral("error")), QStringList{expected});
+            }
         }
         QVERIFY(students().isEmpty());
     }
