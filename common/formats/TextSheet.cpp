@@ -2,6 +2,7 @@
 #include "Text.h"
 #include "WorkbookParts.h"
 
+#include <QRegularExpression>
 #include <QVector>
 #include <QStringDecoder>
 
@@ -171,8 +172,20 @@ Sheet readHtml(const QByteArray& bytes) {
         throw Damaged();
     const QByteArray lower = bytes.left(4096).toLower();
     // A page that declares its encoding is read in it; libxml2 finds it.
-    const bool declared = lower.contains("charset") || lower.contains("encoding=");
-    const char* encoding = declared ? nullptr : (validUtf8(bytes) ? "UTF-8" : "GB18030");
+    // One that declares GB2312 or GBK is read as GB18030, which holds both:
+    // such pages carry characters beyond what they declare (喆, 镕, 䶮), and
+    // the parser would stop at the first of them, losing every row after it.
+    static const QRegularExpression declaration(
+        QStringLiteral("(?:charset|encoding)\\s*=\\s*[\"']?([a-z0-9_.:-]+)"));
+    const QRegularExpressionMatch m = declaration.match(QString::fromLatin1(lower));
+    static const QStringList chinese{QStringLiteral("gb2312"), QStringLiteral("gbk"), QStringLiteral("gb18030"),
+                                     QStringLiteral("x-gbk"), QStringLiteral("cp936"), QStringLiteral("euc-cn"),
+                                     QStringLiteral("x-euc-cn"), QStringLiteral("windows-936")};
+    const char* encoding = nullptr;
+    if (!m.hasMatch())
+        encoding = validUtf8(bytes) ? "UTF-8" : "GB18030";
+    else if (chinese.contains(m.captured(1)))
+        encoding = "GB18030";
     std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
         htmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, encoding,
                        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),

@@ -4,6 +4,7 @@
 #include "DeskError.h"
 #include "NumberFormat.h"
 #include "SheetReader.h"
+#include "Text.h"
 #include "StoredZip.h"
 
 #include <QFile>
@@ -113,6 +114,17 @@ private slots:
         QCOMPARE(rowText(sheet, 0, 3), QStringList({"姓 名", "", "班"}));
         QCOMPARE(rowText(sheet, 1, 3), QStringList({"A", "", "3"}));
         QCOMPARE(rowText(sheet, 2, 3), QStringList({"", "BC", "inner"}));
+
+        // A page declared GB2312 or GBK holding characters beyond it (喆, 䶮)
+        // keeps them and every row after them.
+        for (const char* charset : {"gb2312", "GBK"}) {
+            const QByteArray names = "<html><head><meta charset=\"" + QByteArray(charset) + "\"></head><table>" +
+                                     Gb18030::encode(QStringLiteral("<tr><td>赵喆</td></tr><tr><td>王䶮</td></tr>"
+                                                                    "<tr><td>末行</td></tr></table></html>"));
+            const Sheet declared = SheetReader::read(names, QStringLiteral("web.xls"));
+            QCOMPARE(declared.rowCount(), 3);
+            QCOMPARE(declared.text(0, 0) + declared.text(1, 0) + declared.text(2, 0), QStringLiteral("赵喆王䶮末行"));
+        }
     }
 
     // Damaged files of every kind give a Chinese message naming the file or
