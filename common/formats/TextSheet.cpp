@@ -186,6 +186,8 @@ Sheet readHtml(const QByteArray& bytes) {
         encoding = validUtf8(bytes) ? "UTF-8" : "GB18030";
     else if (chinese.contains(m.captured(1)))
         encoding = "GB18030";
+    else if ((m.captured(1) == QLatin1String("utf-8") || m.captured(1) == QLatin1String("utf8")) && !validUtf8(bytes))
+        encoding = "GB18030"; // saved in the system's Chinese encoding under a UTF-8 label
     std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
         htmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, encoding,
                        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),

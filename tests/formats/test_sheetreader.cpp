@@ -115,9 +115,10 @@ private slots:
         QCOMPARE(rowText(sheet, 1, 3), QStringList({"A", "", "3"}));
         QCOMPARE(rowText(sheet, 2, 3), QStringList({"", "BC", "inner"}));
 
-        // A page declared GB2312 or GBK holding characters beyond it (喆, 䶮)
-        // keeps them and every row after them.
-        for (const char* charset : {"gb2312", "GBK"}) {
+        // A page declared GB2312 or GBK holding characters beyond it (喆, 䶮),
+        // or declared UTF-8 but saved in GB18030, keeps them and every row
+        // after them.
+        for (const char* charset : {"gb2312", "GBK", "utf-8"}) {
             const QByteArray names = "<html><head><meta charset=\"" + QByteArray(charset) + "\"></head><table>" +
                                      Gb18030::encode(QStringLiteral("<tr><td>赵喆</td></tr><tr><td>王䶮</td></tr>"
                                                                     "<tr><td>末行</td></tr></table></html>"));
