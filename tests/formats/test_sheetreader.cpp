@@ -68,6 +68,23 @@ private slots:
                                                     "40000", "TRUE"}));
         QCOMPARE(sheet.kind(2, 1), Sheet::Kind::Number);
         QVERIFY(sheet.number(2, 1) > 1e17);
+
+        // Formulas of a known type saved without their result are no damage.
+        const auto formula = [](const char* type) {
+            return "<table:table-cell table:formula=\"of:=1+2\" office:value-type=\"" + QByteArray(type) + "\"/>";
+        };
+        const Sheet uncomputed = SheetReader::read(
+            StoredZip::make({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                             {"content.xml",
+                              "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                              "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\"><office:body>"
+                              "<office:spreadsheet><table:table table:name=\"S\"><table:table-row>" +
+                                  formula("float") + formula("currency") + formula("boolean") + formula("date") +
+                                  "</table:table-row></table:table></office:spreadsheet></office:body>"
+                                  "</office:document-content>"}}),
+            QStringLiteral("公式.ods"));
+        for (int column = 0; column < 4; ++column)
+            QCOMPARE(uncomputed.kind(0, column), Sheet::Kind::Uncomputed);
     }
 
     // Empty sheets and sheets of headings only, in every packaged format.
