@@ -25,6 +25,17 @@ bool validUtf8(const QByteArray& bytes) {
     return !decoder.hasError();
 }
 
+bool isUtf16(const QByteArray& bytes) { return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"); }
+
+// UTF-16 text (by its signature) as UTF-8; any other bytes as they are.
+QByteArray fromUtf16(const QByteArray& bytes) {
+    if (!isUtf16(bytes))
+        return bytes;
+    QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+    const QString text = decoder.decode(bytes.mid(2));
+    return text.toUtf8();
+}
+
 QString decodeText(const QByteArray& bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.mid(3));
@@ -104,7 +115,7 @@ bool looksLikeText(const QByteArray& bytes) {
 }
 
 bool looksLikeHtml(const QByteArray& bytes) {
-    const QByteArray head = bytes.left(4096).toLower();
+    const QByteArray head = fromUtf16(bytes.left(8192)).left(4096).toLower();
     const qsizetype first = head.indexOf('<');
     if (first < 0 || !head.left(first).replace("\xEF\xBB\xBF", "").trimmed().isEmpty())
         return false;
@@ -167,7 +178,11 @@ Sheet readCsv(const QByteArray& bytes) {
     return sheet;
 }
 
-Sheet readHtml(const QByteArray& bytes) {
+Sheet readHtml(const QByteArray& original) {
+    // A page saved as UTF-16 (with its signature) is read as the same page
+    // in UTF-8.
+    const bool utf16 = isUtf16(original);
+    const QByteArray bytes = utf16 ? fromUtf16(original) : original;
     if (bytes.size() > INT_MAX)
         throw Damaged();
     const QByteArray lower = bytes.left(4096).toLower();
@@ -182,7 +197,9 @@ Sheet readHtml(const QByteArray& bytes) {
                                      QStringLiteral("x-gbk"), QStringLiteral("cp936"), QStringLiteral("euc-cn"),
                                      QStringLiteral("x-euc-cn"), QStringLiteral("windows-936")};
     const char* encoding = nullptr;
-    if (!m.hasMatch())
+    if (utf16)
+        encoding = "UTF-8";
+    else if (!m.hasMatch())
         encoding = validUtf8(bytes) ? "UTF-8" : "GB18030";
     else if (chinese.contains(m.captured(1)))
         encoding = "GB18030";

@@ -143,6 +143,13 @@ private slots:
             QCOMPARE(declared.rowCount(), 3);
             QCOMPARE(declared.text(0, 0) + declared.text(1, 0) + declared.text(2, 0), QStringLiteral("赵喆王䶮末行"));
         }
+        // A page saved as UTF-16 (web systems' "Unicode" export).
+        const QString page16 = QStringLiteral("<html><head><meta charset=\"utf-16\"></head><table>\r\n"
+                                              "<tr><td>赵喆</td><td>王䶮</td></tr></table></html>");
+        const QByteArray little = QByteArray("\xFF\xFE") +
+                                  QByteArray(reinterpret_cast<const char*>(page16.utf16()), page16.size() * 2);
+        const Sheet wide = SheetReader::read(little, QStringLiteral("web.xls"));
+        QCOMPARE(rowText(wide, 0, 2), QStringList({"赵喆", "王䶮"}));
     }
 
     // Damaged files of every kind give a Chinese message naming the file or
