@@ -201,7 +201,7 @@ QString genderOf(const QString& testNumber) {
 }
 
 bool shownInScientificForm(const QString& text) {
-    static const QRegularExpression exponent(QStringLiteral("[0-9][Ee][+-][0-9]+\\s*$"));
+    static const QRegularExpression exponent(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?[Ee][+-][0-9]+$"));
     return exponent.match(text).hasMatch();
 }
 
@@ -279,11 +279,13 @@ void importWorkbook(const QString& path, const QString& database, const Listener
                 unreadable = true;
             }
             // A test number or ID number typed as a number and shown in
-            // scientific form ("9.1001E+13"): the text is no number at all.
+            // scientific form ("9.1001E+13"), or saved so as text by the
+            // spreadsheet (CSV, web tables): the text is no number at all.
             for (const int i : {0, 3}) {
-                const bool toldAlready = i == 3 && std::fabs(book.number(row - 1, i)) >= 1e15;
+                const bool toldAlready = i == 3 && book.kind(row - 1, i) == Sheet::Kind::Number &&
+                                         std::fabs(book.number(row - 1, i)) >= 1e15;
                 const QString shownText = Text::trimmed(book.text(row - 1, i));
-                if (book.kind(row - 1, i) == Sheet::Kind::Number && !toldAlready && shownInScientificForm(shownText)) {
+                if (!toldAlready && shownInScientificForm(shownText)) {
                     tell(listener.message, numberShownShortLine(row, i, shownText));
                     unreadable = true;
                 }

@@ -147,7 +147,8 @@ private slots:
     }
 
     // A test number or ID number typed as a number shows as "9.1001E+13" in
-    // a spreadsheet: such a row is refused naming the cell, never stored.
+    // a spreadsheet (and is saved so in CSV and web tables): such a row is
+    // refused naming the cell, never stored.
     void numbersShownInScientificFormAreRefused() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("数字.xls"));
@@ -160,11 +161,14 @@ private slots:
                                    QStringLiteral("中考成绩"), QStringLiteral("班级")},
                                   {student(91001000110001.0, QStringLiteral("甲"), QStringLiteral("320102199001011234")),
                                    student(QStringLiteral("091001000110002"), QStringLiteral("乙"), 320102900101123.0),
-                                   student(QStringLiteral("091001000120003"), QStringLiteral("丙"), 12345678.0)});
+                                   student(QStringLiteral("091001000120003"), QStringLiteral("丙"), 12345678.0),
+                                   student(QStringLiteral("091001000110004"), QStringLiteral("丁"),
+                                           QStringLiteral("3.20102E+17"))});
         const Outcome outcome = importInto(path);
         QCOMPARE(outcome.lines,
                  (QStringList{RegistrationImport::numberShownShortLine(2, 0, QStringLiteral("9.1001E+13")),
-                              RegistrationImport::numberShownShortLine(3, 3, QStringLiteral("3.20103E+14"))}));
+                              RegistrationImport::numberShownShortLine(3, 3, QStringLiteral("3.20103E+14")),
+                              RegistrationImport::numberShownShortLine(5, 3, QStringLiteral("3.20102E+17"))}));
         QVERIFY(outcome.lines[1].contains(QStringLiteral("D3")));
         QCOMPARE(outcome.rows.size(), 2);
         QVERIFY2(outcome.rows[1].contains(QStringLiteral("|丙|12345678|")), qPrintable(outcome.rows[1]));
