@@ -443,6 +443,8 @@ Table File::read(const CatalogTable& catalogTable) const {
 } // namespace
 
 bool isAccessFile(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return false; // a pipe would keep the open waiting for a writer
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

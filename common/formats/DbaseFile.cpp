@@ -77,8 +77,10 @@ QVariant valueOf(DBFHandle handle, int record, int field, char type, int decimal
 
 Table read(const QString& path) {
     const QFileInfo info(path);
-    if (!info.isFile())
+    if (!info.exists())
         throw DbError(QStringLiteral("dBase文件“%1”不存在。").arg(shown(path)), QString(), path);
+    if (!info.isFile()) // a pipe, a device, a folder
+        throw DbError(QStringLiteral("无法读取dBase文件“%1”，它已损坏或不是dBase文件。").arg(shown(path)), QString(), path);
 
     SAHooks hooks;
     SASetupDefaultHooks(&hooks);

@@ -141,8 +141,17 @@ Sheet read(const QByteArray& bytes) {
             const QString text = xml.isEmpty() ? QString() : cellText(xml);
             Cell cell{0, Sheet::Kind::Text, text, 0};
             bool content = !text.isEmpty();
-            if (type == QLatin1String("float") || type == QLatin1String("percentage") ||
-                type == QLatin1String("currency")) {
+            const bool numeric = type == QLatin1String("float") || type == QLatin1String("percentage") ||
+                                 type == QLatin1String("currency");
+            // A formula of a known type saved without its result (as
+            // generators write them): never guessed, never called damage.
+            const bool resultMissing = formula && ((numeric && value.isNull()) ||
+                                                   (type == QLatin1String("boolean") && booleanValue.isNull()) ||
+                                                   (type == QLatin1String("date") && dateValue.isNull()));
+            if (resultMissing) {
+                cell.kind = Sheet::Kind::Uncomputed;
+                content = true;
+            } else if (numeric) {
                 bool ok = false;
                 cell.number = value.toDouble(&ok);
                 if (!ok || !std::isfinite(cell.number))

@@ -30,6 +30,19 @@ Format zipFormat(const QByteArray& bytes) {
     return bytes.contains("content.xml") ? Format::Ods : Format::Unknown;
 }
 
+// A spreadsheet saved as XML ("XML Spreadsheet 2003" or flat OpenDocument,
+// often named .xls): neither a web page (its <Table> is no HTML table) nor
+// CSV text. A web page written as XHTML names its <html>.
+bool looksLikeSpreadsheetXml(const QByteArray& bytes) {
+    QByteArray head = bytes.left(4096);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head.remove(0, 3);
+    head = head.trimmed().toLower();
+    if (head.contains("<html"))
+        return false;
+    return head.startsWith("<?xml") || head.contains("office:spreadsheet") || head.contains("<office:document");
+}
+
 } // namespace
 
 QString notAWorkbookMessage(const QString& path) {
@@ -56,6 +69,8 @@ Format detect(const QByteArray& bytes) {
         return Format::Xls;
     if (isZip(bytes))
         return zipFormat(bytes);
+    if (looksLikeSpreadsheetXml(bytes))
+        return Format::Unknown;
     if (TextSheet::looksLikeHtml(bytes))
         return Format::Html;
     if (TextSheet::looksLikeText(bytes))

@@ -2,6 +2,7 @@
 #include "Text.h"
 #include "WorkbookParts.h"
 
+#include <QRegularExpression>
 #include <QVector>
 #include <QStringDecoder>
 
@@ -22,6 +23,17 @@ bool validUtf8(const QByteArray& bytes) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     return !decoder.hasError();
+}
+
+bool isUtf16(const QByteArray& bytes) { return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"); }
+
+// UTF-16 text (by its signature) as UTF-8; any other bytes as they are.
+QByteArray fromUtf16(const QByteArray& bytes) {
+    if (!isUtf16(bytes))
+        return bytes;
+    QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+    const QString text = decoder.decode(bytes.mid(2));
+    return text.toUtf8();
 }
 
 QString decodeText(const QByteArray& bytes) {
@@ -103,7 +115,7 @@ bool looksLikeText(const QByteArray& bytes) {
 }
 
 bool looksLikeHtml(const QByteArray& bytes) {
-    const QByteArray head = bytes.left(4096).toLower();
+    const QByteArray head = fromUtf16(bytes.left(8192)).left(4096).toLower();
     const qsizetype first = head.indexOf('<');
     if (first < 0 || !head.left(first).replace("\xEF\xBB\xBF", "").trimmed().isEmpty())
         return false;
@@ -166,13 +178,33 @@ Sheet readCsv(const QByteArray& bytes) {
     return sheet;
 }
 
-Sheet readHtml(const QByteArray& bytes) {
+Sheet readHtml(const QByteArray& original) {
+    // A page saved as UTF-16 (with its signature) is read as the same page
+    // in UTF-8.
+    const bool utf16 = isUtf16(original);
+    const QByteArray bytes = utf16 ? fromUtf16(original) : original;
     if (bytes.size() > INT_MAX)
         throw Damaged();
     const QByteArray lower = bytes.left(4096).toLower();
     // A page that declares its encoding is read in it; libxml2 finds it.
-    const bool declared = lower.contains("charset") || lower.contains("encoding=");
-    const char* encoding = declared ? nullptr : (validUtf8(bytes) ? "UTF-8" : "GB18030");
+    // One that declares GB2312 or GBK is read as GB18030, which holds both:
+    // such pages carry characters beyond what they declare (喆, 镕, 䶮), and
+    // the parser would stop at the first of them, losing every row after it.
+    static const QRegularExpression declaration(
+        QStringLiteral("(?:charset|encoding)\\s*=\\s*[\"']?([a-z0-9_.:-]+)"));
+    const QRegularExpressionMatch m = declaration.match(QString::fromLatin1(lower));
+    static const QStringList chinese{QStringLiteral("gb2312"), QStringLiteral("gbk"), QStringLiteral("gb18030"),
+                                     QStringLiteral("x-gbk"), QStringLiteral("cp936"), QStringLiteral("euc-cn"),
+                                     QStringLiteral("x-euc-cn"), QStringLiteral("windows-936")};
+    const char* encoding = nullptr;
+    if (utf16)
+        encoding = "UTF-8";
+    else if (!m.hasMatch())
+        encoding = validUtf8(bytes) ? "UTF-8" : "GB18030";
+    else if (chinese.contains(m.captured(1)))
+        encoding = "GB18030";
+    else if ((m.captured(1) == QLatin1String("utf-8") || m.captured(1) == QLatin1String("utf8")) && !validUtf8(bytes))
+        encoding = "GB18030"; // saved in the system's Chinese encoding under a UTF-8 label
     std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
         htmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, encoding,
                        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),

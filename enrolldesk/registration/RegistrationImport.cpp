@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
@@ -142,6 +143,13 @@ struct SourceTable {
 // The 学生表 of an Access file in ascending sub-number order (equal
 // sub-numbers in stored order).
 SourceTable readStudentTable(const QString& path) {
+    // Only a regular file is read: a pipe named .mdb would hold the station
+    // forever waiting for a writer.
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DbError(QStringLiteral("数据库文件“%1”不存在。").arg(shown(path)), QString(), path);
+    if (!info.isFile())
+        throw DbError(QStringLiteral("“%1”不是数据库文件。").arg(shown(path)), QString(), path);
     SourceTable table;
     if (AccessFile::isAccessFile(path)) {
         const QStringList names = AccessFile::tableNames(path);
@@ -192,6 +200,11 @@ QString genderOf(const QString& testNumber) {
     return digit == QLatin1String("1") || digit == QLatin1String("2") ? digit : QString();
 }
 
+bool shownInScientificForm(const QString& text) {
+    static const QRegularExpression exponent(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?[Ee][+-][0-9]+$"));
+    return exponent.match(text).hasMatch();
+}
+
 QString classNumber(const QString& text) {
     // A class cell shown with decimals ("3.0", format 0.0) is the whole number.
     static const QRegularExpression wholeWithZeros(QStringLiteral("^([+-]?[0-9]+)\\.0+$"));
@@ -219,6 +232,11 @@ QString uncomputedLine(int row, int column) {
     return QStringLiteral("第%1行%2列（单元格%2%1）是公式，工作簿中没有保存它的计算结果，不能导入，"
                           "请先用电子表格程序打开该工作簿并保存，再重新导入！")
         .arg(QString::number(row), columnName(column));
+}
+QString numberShownShortLine(int row, int column, const QString& shown) {
+    return QStringLiteral("第%1行%2列（单元格%2%1）是数字，电子表格把它显示为“%3”，不是完整的号码，不能导入，"
+                          "请把该列设为文本格式并重新输入后再导入！")
+        .arg(QString::number(row), columnName(column), shown);
 }
 QString idAsNumberLine(int row) {
     return QStringLiteral("第%1行身份证号是以数字形式保存的，超过15位的数字在电子表格中只保留前15位，不能导入，"
@@ -259,6 +277,18 @@ void importWorkbook(const QString& path, const QString& database, const Listener
             if (book.kind(row - 1, 3) == Sheet::Kind::Number && std::fabs(book.number(row - 1, 3)) >= 1e15) {
                 tell(listener.message, idAsNumberLine(row));
                 unreadable = true;
+            }
+            // A test number or ID number typed as a number and shown in
+            // scientific form ("9.1001E+13"), or saved so as text by the
+            // spreadsheet (CSV, web tables): the text is no number at all.
+            for (const int i : {0, 3}) {
+                const bool toldAlready = i == 3 && book.kind(row - 1, i) == Sheet::Kind::Number &&
+                                         std::fabs(book.number(row - 1, i)) >= 1e15;
+                const QString shownText = Text::trimmed(book.text(row - 1, i));
+                if (!toldAlready && shownInScientificForm(shownText)) {
+                    tell(listener.message, numberShownShortLine(row, i, shownText));
+                    unreadable = true;
+                }
             }
             if (unreadable) {
                 if (listener.between)

@@ -37,11 +37,15 @@ QString idCutLine(int row);
 QString uncomputedLine(int row, int column);
 // The row's ID number is a number of more than 15 digits.
 QString idAsNumberLine(int row);
+// The test number or ID number in `column` is a number the sheet shows in
+// scientific form (`shown`), or such a text, not the number it should be.
+QString numberShownShortLine(int row, int column, const QString& shown);
 
 // Imports the students of the first sheet of the workbook `path` (any kind
 // SheetReader opens) into the 学生表 of `database`. Row 1 is the heading.
-// A row holding a formula without its stored result, or an ID number kept
-// as a number of more than 15 digits, is refused with its own line. Each
+// A row holding a formula without its stored result, an ID number kept as
+// a number of more than 15 digits, or a test number or ID number the sheet
+// shows in scientific form ("9.1001E+13"), is refused with its own line. Each
 // other row is checked (test number, name and class given, test number at
 // most 15 bytes, phone at most 28 bytes, test number not yet registered); a
 // refused row lists its reasons, an ID number over 18 bytes is cut to 18

@@ -107,6 +107,13 @@ void TFormSJDR::Button2Click() {
 
 void TFormSJDR::addLine(const QString& line) { ui->Memo1->appendPlainText(line); }
 
+void TFormSJDR::showLines() {
+    if (pendingLines_.isEmpty())
+        return;
+    ui->Memo1->appendPlainText(pendingLines_.join(QLatin1Char('\n')));
+    pendingLines_.clear();
+}
+
 void TFormSJDR::importData() {
     const QString source = Text::trimmed(ui->Edit1->text());
     const QString kind = ui->ComboBox1->currentText();
@@ -122,9 +129,13 @@ void TFormSJDR::importData() {
         Windows::processPendingMessages();
     };
     listener.row = [&](int row) { ui->Label2->setText(progressText(rowCount, row)); };
-    listener.message = [this](const QString& line) { addLine(line); };
+    listener.message = [this](const QString& line) { pendingLines_ << line; };
+    // Every line is in the list before any box is shown, also when the
+    // import ends in an error.
+    const auto flush = qScopeGuard([this] { showLines(); });
     listener.between = [&] {
         if (sinceRepaint.elapsed() >= repaintEveryMs) {
+            showLines();
             Windows::processPendingMessages();
             sinceRepaint.restart();
         }
@@ -132,15 +143,18 @@ void TFormSJDR::importData() {
 
     if (kind == dbaseKind) {
         RegistrationImport::appendDbase(source, database, listener);
+        showLines();
         Dialogs::current().message(doneMessage);
     }
     if (kind == workbookKind) {
         RegistrationImport::importWorkbook(source, database, listener);
+        showLines();
         Windows::processPendingMessages(); // the last row's progress
         Dialogs::current().message(doneMessage);
     }
     if (kind == accessKind) {
         RegistrationImport::appendAccess(source, database, listener);
+        showLines();
         Dialogs::current().message(doneMessage);
     }
 }

@@ -2,6 +2,8 @@
 
 #include "DeskDialog.h"
 
+#include <QStringList>
+
 namespace Ui {
 class TFormSJDR;
 }
@@ -32,7 +34,12 @@ private:
     void importData();
     void importPhotos();
     void addLine(const QString& line);
+    void showLines();
 
     Ui::TFormSJDR* ui;
     bool importing_ = false;
+    // Lines of a running import not yet in the message list: they go in
+    // together whenever the window repaints (one append per line costs more
+    // than the row it reports).
+    QStringList pendingLines_;
 };

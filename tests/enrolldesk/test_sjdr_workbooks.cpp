@@ -2,6 +2,7 @@
 // web tables), rows no sheet can give truly, dBase and Access details. The
 // fixtures come from tests/tools/makesheets.mjs (SheetJS) and makesheets.py
 // (openpyxl, xlwt).
+#include "BiffWriter.h"
 #include "Controls.h"
 #include "FakeDialogs.h"
 #include "Query.h"
@@ -12,6 +13,7 @@
 #include "UnitSJDR.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -20,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -142,6 +146,34 @@ private slots:
                  qPrintable(rows[1]));
     }
 
+    // A test number or ID number typed as a number shows as "9.1001E+13" in
+    // a spreadsheet (and is saved so in CSV and web tables): such a row is
+    // refused naming the cell, never stored.
+    void numbersShownInScientificFormAreRefused() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("数字.xls"));
+        const auto student = [](const QVariant& number, const QString& name, const QVariant& id) {
+            return QVector<QVariant>{number, name, QStringLiteral("江苏"), id, QString(), QString(), QString(), 1};
+        };
+        BiffWriter::writeWorkbook(path, QStringLiteral("Sheet1"),
+                                  {QStringLiteral("学业水平测试号"), QStringLiteral("姓名"), QStringLiteral("籍贯"),
+                                   QStringLiteral("身份证号"), QStringLiteral("家庭住址"), QStringLiteral("联系电话"),
+                                   QStringLiteral("中考成绩"), QStringLiteral("班级")},
+                                  {student(91001000110001.0, QStringLiteral("甲"), QStringLiteral("320102199001011234")),
+                                   student(QStringLiteral("091001000110002"), QStringLiteral("乙"), 320102900101123.0),
+                                   student(QStringLiteral("091001000120003"), QStringLiteral("丙"), 12345678.0),
+                                   student(QStringLiteral("091001000110004"), QStringLiteral("丁"),
+                                           QStringLiteral("3.20102E+17"))});
+        const Outcome outcome = importInto(path);
+        QCOMPARE(outcome.lines,
+                 (QStringList{RegistrationImport::numberShownShortLine(2, 0, QStringLiteral("9.1001E+13")),
+                              RegistrationImport::numberShownShortLine(3, 3, QStringLiteral("3.20103E+14")),
+                              RegistrationImport::numberShownShortLine(5, 3, QStringLiteral("3.20102E+17"))}));
+        QVERIFY(outcome.lines[1].contains(QStringLiteral("D3")));
+        QCOMPARE(outcome.rows.size(), 2);
+        QVERIFY2(outcome.rows[1].contains(QStringLiteral("|丙|12345678|")), qPrintable(outcome.rows[1]));
+    }
+
     // While an import runs the window repaints; what it imports was decided
     // by the click and cannot be changed meanwhile.
     void choiceStaysFixedWhileImporting() {
@@ -251,6 +283,34 @@ private slots:
         QVERIFY2(dialogs.texts(QStringLiteral("error"))[0].contains(QStringLiteral("不是数据表")),
                  qPrintable(dialogs.texts(QStringLiteral("error"))[0]));
         QCOMPARE(students().size(), 1);
+    }
+
+    // An Access or dBase source that is no regular file (a pipe, a link to a
+    // device, a folder) is refused by name; the pipe once held the station
+    // forever, and the others were said not to exist.
+    void sourceThatIsNoFile() {
+        TempStation station;
+        FakeDialogs dialogs;
+        QTemporaryDir dir;
+        TFormSJDR w;
+        for (const QString& extension : {QStringLiteral(".mdb"), QStringLiteral(".dbf")}) {
+            const QString pipe = dir.filePath(QStringLiteral("管道") + extension);
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+            const QString device = dir.filePath(QStringLiteral("设备") + extension);
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), device));
+            const QString folder = dir.filePath(QStringLiteral("文件夹") + extension);
+            QVERIFY(QDir().mkpath(folder));
+            const bool access = extension == QLatin1String(".mdb");
+            for (const QString& source : {pipe, device, folder}) {
+                dialogs.clear();
+                importData(w, access ? QStringLiteral("Access数据库") : QStringLiteral("dbf数据库"), source);
+                const QString expected = access
+                                             ? QStringLiteral("“%1”不是数据库文件。").arg(source)
+                                             : QStringLiteral("无法读取dBase文件“%1”，它已损坏或不是dBase文件。").arg(source);
+                QCOMPARE(dialogs.texts(QStringLiteral("error")), QStringList{expected});
+            }
+        }
+        QVERIFY(students().isEmpty());
     }
 
     // Anything else chosen as a workbook says which files the import takes.

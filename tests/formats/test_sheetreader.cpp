@@ -4,6 +4,7 @@
 #include "DeskError.h"
 #include "NumberFormat.h"
 #include "SheetReader.h"
+#include "Text.h"
 #include "StoredZip.h"
 
 #include <QFile>
@@ -67,6 +68,23 @@ private slots:
                                                     "40000", "TRUE"}));
         QCOMPARE(sheet.kind(2, 1), Sheet::Kind::Number);
         QVERIFY(sheet.number(2, 1) > 1e17);
+
+        // Formulas of a known type saved without their result are no damage.
+        const auto formula = [](const char* type) {
+            return "<table:table-cell table:formula=\"of:=1+2\" office:value-type=\"" + QByteArray(type) + "\"/>";
+        };
+        const Sheet uncomputed = SheetReader::read(
+            StoredZip::make({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                             {"content.xml",
+                              "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                              "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\"><office:body>"
+                              "<office:spreadsheet><table:table table:name=\"S\"><table:table-row>" +
+                                  formula("float") + formula("currency") + formula("boolean") + formula("date") +
+                                  "</table:table-row></table:table></office:spreadsheet></office:body>"
+                                  "</office:document-content>"}}),
+            QStringLiteral("公式.ods"));
+        for (int column = 0; column < 4; ++column)
+            QCOMPARE(uncomputed.kind(0, column), Sheet::Kind::Uncomputed);
     }
 
     // Empty sheets and sheets of headings only, in every packaged format.
@@ -113,6 +131,25 @@ private slots:
         QCOMPARE(rowText(sheet, 0, 3), QStringList({"姓 名", "", "班"}));
         QCOMPARE(rowText(sheet, 1, 3), QStringList({"A", "", "3"}));
         QCOMPARE(rowText(sheet, 2, 3), QStringList({"", "BC", "inner"}));
+
+        // A page declared GB2312 or GBK holding characters beyond it (喆, 䶮),
+        // or declared UTF-8 but saved in GB18030, keeps them and every row
+        // after them.
+        for (const char* charset : {"gb2312", "GBK", "utf-8"}) {
+            const QByteArray names = "<html><head><meta charset=\"" + QByteArray(charset) + "\"></head><table>" +
+                                     Gb18030::encode(QStringLiteral("<tr><td>赵喆</td></tr><tr><td>王䶮</td></tr>"
+                                                                    "<tr><td>末行</td></tr></table></html>"));
+            const Sheet declared = SheetReader::read(names, QStringLiteral("web.xls"));
+            QCOMPARE(declared.rowCount(), 3);
+            QCOMPARE(declared.text(0, 0) + declared.text(1, 0) + declared.text(2, 0), QStringLiteral("赵喆王䶮末行"));
+        }
+        // A page saved as UTF-16 (web systems' "Unicode" export).
+        const QString page16 = QStringLiteral("<html><head><meta charset=\"utf-16\"></head><table>\r\n"
+                                              "<tr><td>赵喆</td><td>王䶮</td></tr></table></html>");
+        const QByteArray little = QByteArray("\xFF\xFE") +
+                                  QByteArray(reinterpret_cast<const char*>(page16.utf16()), page16.size() * 2);
+        const Sheet wide = SheetReader::read(little, QStringLiteral("web.xls"));
+        QCOMPARE(rowText(wide, 0, 2), QStringList({"赵喆", "王䶮"}));
     }
 
     // Damaged files of every kind give a Chinese message naming the file or
@@ -218,6 +255,14 @@ private slots:
         QVERIFY2(binary.contains(QStringLiteral("不是可以导入的工作簿")) && binary.contains(QStringLiteral(".xlsx")),
                  qPrintable(binary));
         QVERIFY(message("PK\x03\x04 not a package at all").contains(QStringLiteral("名单.xls")));
+        // A spreadsheet saved as XML (often named .xls) is no CSV text.
+        for (const char* xml : {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<Workbook xmlns=\"urn:schemas-microsoft-com:"
+                                "office:spreadsheet\">\r\n<Worksheet><Table><Row><Cell><Data ss:Type=\"String\">"
+                                "学业水平测试号</Data></Cell></Row>\r\n<Row><Cell><Data>091001000110001</Data></Cell>"
+                                "</Row></Table></Worksheet></Workbook>\r\n",
+                                "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\">\n"
+                                "<office:body>\n</office:body></office:document>\n"})
+            QVERIFY2(message(xml).contains(QStringLiteral("不是可以导入的工作簿")), xml);
         QVERIFY(message(QByteArray::fromHex("D0CF11E0A1B11AE1") + QByteArray(600, '\0'))
                     .contains(QStringLiteral("已损坏")));
         try {
