@@ -1,4 +1,5 @@
 #include "UnitSJDR.h"
+#include "TableChanges.h"
 #include "Dialogs.h"
 #include "ErrorBoundary.h"
 #include "PhotoStore.h"
@@ -141,22 +142,26 @@ void TFormSJDR::importData() {
         }
     };
 
-    if (kind == dbaseKind) {
-        RegistrationImport::appendDbase(source, database, listener);
-        showLines();
-        Dialogs::current().message(doneMessage);
+    // The rows an import kept (all, or those before a refused row) are
+    // shown by the other windows' lists from now on.
+    const auto announce = [&] { TableChanges::announce(database, QStringLiteral("学生表")); };
+    try {
+        if (kind == dbaseKind)
+            RegistrationImport::appendDbase(source, database, listener);
+        else if (kind == workbookKind)
+            RegistrationImport::importWorkbook(source, database, listener);
+        else if (kind == accessKind)
+            RegistrationImport::appendAccess(source, database, listener);
+        else
+            return;
+    } catch (...) {
+        announce();
+        throw;
     }
-    if (kind == workbookKind) {
-        RegistrationImport::importWorkbook(source, database, listener);
-        showLines();
-        Windows::processPendingMessages(); // the last row's progress
-        Dialogs::current().message(doneMessage);
-    }
-    if (kind == accessKind) {
-        RegistrationImport::appendAccess(source, database, listener);
-        showLines();
-        Dialogs::current().message(doneMessage);
-    }
+    announce();
+    showLines();
+    Windows::processPendingMessages(); // the last row's progress
+    Dialogs::current().message(doneMessage);
 }
 
 void TFormSJDR::importPhotos() {

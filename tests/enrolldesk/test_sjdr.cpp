@@ -1,4 +1,5 @@
 #include "Controls.h"
+#include "DbGrid.h"
 #include "FakeDialogs.h"
 #include "FaultInjection.h"
 #include "Query.h"
@@ -218,8 +219,15 @@ void TestSJDR::workbookStopsAtARefusedRowKeepingEarlierRows() {
     TempStation station;
     FakeDialogs dialogs;
     TFormSJDR w;
+    // Another window's list of the students (the correction window's).
+    Query listed;
+    listed.setDatabasePath(StationFolder::registrationDb());
+    listed.setSql(QStringLiteral("select * from 学生表"));
+    listed.open();
+    DataSource otherList(&listed, QStringLiteral("学生表"), QStringLiteral("序号"));
     importData(w, QStringLiteral("excel电子表格"), fixture("stop.xls"));
     // Row 4's class "三班" is no number: rows 2 and 3 stay, row 5 is never read.
+    QVERIFY(otherList.isOutdated()); // the kept rows are read in when it is shown
     QCOMPARE(students().size(), 2);
     QVERIFY(students()[0].startsWith(QStringLiteral("091001000130001|")));
     QVERIFY(students()[1].startsWith(QStringLiteral("091001000130002|")));
