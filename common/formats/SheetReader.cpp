@@ -79,6 +79,10 @@ Format detect(const QByteArray& bytes) {
 }
 
 Sheet read(const QByteArray& bytes, const QString& path) {
+    // An empty file (a download or copy that never finished) holds not even
+    // a heading: it is no table with no students.
+    if (bytes.isEmpty())
+        throw DeskError(QStringLiteral("文件“%1”是空的（0 字节），不是可以导入的工作簿。").arg(path));
     try {
         switch (detect(bytes)) {
         case Format::Xls:

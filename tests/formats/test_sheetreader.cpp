@@ -255,6 +255,7 @@ private slots:
         QVERIFY2(binary.contains(QStringLiteral("不是可以导入的工作簿")) && binary.contains(QStringLiteral(".xlsx")),
                  qPrintable(binary));
         QVERIFY(message("PK\x03\x04 not a package at all").contains(QStringLiteral("名单.xls")));
+        QVERIFY(message(QByteArray()).contains(QStringLiteral("是空的")));
         // A spreadsheet saved as XML (often named .xls) is no CSV text.
         for (const char* xml : {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<Workbook xmlns=\"urn:schemas-microsoft-com:"
                                 "office:spreadsheet\">\r\n<Worksheet><Table><Row><Cell><Data ss:Type=\"String\">"
