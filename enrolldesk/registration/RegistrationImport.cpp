@@ -404,6 +404,13 @@ void appendDbase(const QString& path, const QString& database, const Listener& l
 }
 
 void appendAccess(const QString& path, const QString& database, const Listener& listener) {
+    // The station's own data file chosen by mistake would add every student
+    // a second time.
+    const QString chosen = QFileInfo(path).canonicalFilePath();
+    if (!chosen.isEmpty() && chosen == QFileInfo(database).canonicalFilePath())
+        throw DeskError(QStringLiteral("文件“%1”就是本站的报名数据文件，不能导入到它自己中（每个学生都会重复一次）。"
+                                       "请选择其他报名点的报名数据文件。")
+                            .arg(QDir::toNativeSeparators(path)));
     const SourceTable source = readStudentTable(path);
     Connection connection(database);
     const ColumnMapping mapping = mapByPosition(source.columns, workingColumns(connection), path);

@@ -322,6 +322,14 @@ void TestSJDR::accessFromAFileOfOurs() {
     addStudent(QStringLiteral("091001000110001"), QStringLiteral("张三"));
     addStudent(QStringLiteral("091001000110002"), QStringLiteral("李四"));
 
+    // The station's own data file, chosen by mistake, is not added to itself.
+    TFormSJDR own;
+    importData(own, QStringLiteral("Access数据库"), StationFolder::registrationDb());
+    QCOMPARE(studentCount(), 2);
+    QCOMPARE(dialogs.texts("error").size(), 1);
+    QVERIFY2(dialogs.texts("error")[0].contains(QStringLiteral("就是本站的报名数据文件")), qPrintable(dialogs.texts("error")[0]));
+    dialogs.clear();
+
     // Another station's registration file: its rows numbered 1 and 2 as well,
     // stored out of sub-number order, one with a photograph.
     QTemporaryDir dir;
