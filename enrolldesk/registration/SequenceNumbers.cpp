@@ -65,7 +65,12 @@ QString nextAfter(Query& list, const QString& database, const QString& county, c
     };
     if (!list.locate(numberField, saved, Query::Match::Prefix))
         skipBlanks();
-    list.next();
+    // A range reserved twice lists each number twice: the number after the
+    // one the list is on is the next different one, or the class would be
+    // offered the number just saved again, save after save.
+    const QString current = list.eof() ? QString() : Text::trimmed(list.text(numberField));
+    while (!list.eof() && Text::trimmed(list.text(numberField)) == current)
+        list.next();
     skipBlanks();
     if (list.eof())
         return QString();

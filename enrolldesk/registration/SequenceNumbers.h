@@ -24,8 +24,9 @@ QString firstFree(Query& list, Query& used, const QString& database, const QStri
 
 // After a save with `saved`: positions the class's list on the first number
 // beginning with `saved` (the first row when none does) and returns the number
-// after it, trimmed; empty at the end of the list. Blank rows of the list
-// (a number emptied through the grid) count as absent here and in firstFree.
+// after it, trimmed; empty at the end of the list. Rows repeating that number
+// (a range reserved twice) are passed over. Blank rows of the list (a number
+// emptied through the grid) count as absent here and in firstFree.
 QString nextAfter(Query& list, const QString& database, const QString& county, const QString& school,
                   const QString& classText, const QString& saved);
 

@@ -492,6 +492,19 @@ void TestSJLR::nextNumberAfterASave() {
     QCOMPARE(text("Edit4"), QStringLiteral("0011"));
     QVERIFY(dialogs_->shown.isEmpty());
     QCOMPARE(count(QStringLiteral("select count(*) as n from 学生表")), 5);
+
+    // A range reserved twice: each save moves on to the next number, never
+    // back to the one just saved.
+    reserve(QStringLiteral("3"), 1, 3);
+    reserve(QStringLiteral("3"), 1, 3);
+    chooseClass(QStringLiteral("3"));
+    QCOMPARE(text("Edit4"), QStringLiteral("0001"));
+    QStringList proposed;
+    for (int i = 0; i < 2; ++i) {
+        save(text("Edit4"));
+        proposed << text("Edit4");
+    }
+    QCOMPARE(proposed, (QStringList{"0002", "0003"}));
 }
 
 void TestSJLR::endOfTheReservedList() {
