@@ -3,6 +3,7 @@
 #include "ErrorBoundary.h"
 #include "TableChanges.h"
 
+#include <algorithm>
 
 namespace {
 
@@ -275,6 +276,15 @@ void DataSource::setCurrentRow(int row) {
     if (state_ != State::Browse)
         post();
     moveTo(row);
+}
+
+void DataSource::settle() {
+    if (state_ == State::Insert &&
+        std::all_of(buffer_.cbegin(), buffer_.cend(), [](const QVariant& v) { return v.isNull(); })) {
+        cancel();
+        return;
+    }
+    post();
 }
 
 void DataSource::first() { setCurrentRow(0); }

@@ -70,6 +70,12 @@ public:
     // Makes `row` current; posts a pending edit of another row first.
     void setCurrentRow(int row);
 
+    // For a window about to read the query again: a pending edit is stored,
+    // as moving to another row would store it, so that the new rows do not
+    // silently drop what the user typed; a new row left blank is dropped.
+    // Throws what post() throws, the edit then still pending.
+    void settle();
+
     // What a window may do before a stored row is changed or deleted
     // through the source (a safety copy): called once the user has
     // confirmed, before anything is written; when it throws, nothing is.

@@ -246,6 +246,10 @@ void TFormSJLR::Button1Click() {
         }
     }
 
+    // A correction still being typed in the list is stored before the list
+    // is read again below (a refused one stops the save here).
+    DataSource1->settle();
+
     const QString database = StationFolder::registrationDb();
     const QString county = Text::trimmed(ui->Edit2->text());
     const QString school = Text::trimmed(ui->Edit3->text());
@@ -344,6 +348,7 @@ void TFormSJLR::Button5Click() {
         Dialogs::current().message(QStringLiteral("请填写学校代码！"));
         return;
     }
+    DataSource2->settle(); // before the list is read again
     const long long start = Text::toInteger(Text::trimmed(ui->Edit41->text()));
     const long long end = Text::toInteger(Text::trimmed(ui->Edit43->text()));
     SequenceNumbers::reserve(StationFolder::registrationDb(), Text::trimmed(ui->Edit39->text()),
@@ -353,6 +358,7 @@ void TFormSJLR::Button5Click() {
 }
 
 void TFormSJLR::ComboBox2Change() {
+    DataSource2->settle(); // a correction of the class shown so far is kept
     ADOQuery5.close();
     ADOQuery5.setDatabasePath(StationFolder::registrationDb());
     ADOQuery5.setSql(QStringLiteral("select rowid, * from 顺序号 where 班级=") +
