@@ -48,10 +48,13 @@ public:
         if (transaction_)
             transaction_->commit();
     }
-    // From a catch block: keeps what was corrected, or says it was not.
-    [[noreturn]] void rethrowKeepingDone() {
+    // From a catch block: keeps what was corrected, or says it was not, in
+    // the message and in the report (whose lines above say what was changed).
+    [[noreturn]] void rethrowKeepingDone(const std::function<void(const QString&)>& addLine) {
         if (transaction_)
-            transaction_->rethrowKeepingDone(QStringLiteral("此前的更正"));
+            transaction_->rethrowKeepingDone(QStringLiteral("此前的更正"), [&](const QString& why) {
+                addLine(QStringLiteral("本项校验所做的更正没有保存：%1").arg(why));
+            });
         throw;
     }
 
@@ -220,7 +223,7 @@ void Run::idNumbers() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.rethrowKeepingDone();
+        corrections.rethrowKeepingDone(addLine_);
     }
 }
 
@@ -262,7 +265,7 @@ void Run::nameSpaces() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.rethrowKeepingDone();
+        corrections.rethrowKeepingDone(addLine_);
     }
 }
 
