@@ -3,14 +3,12 @@
 #include "Database.h"
 #include "DeskError.h"
 #include "FileOps.h"
-#include "FileModes.h"
 #include "SafetyCopy.h"
 #include "TableChanges.h"
 #include "TestNumber.h"
 #include "Text.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <algorithm>
 #include <string>
 
@@ -304,12 +302,12 @@ void saveReport(const QString& path, const QStringList& lines) {
         bytes += Gb18030::encode(line);
         bytes += "\r\n";
     }
-    const bool replacing = QFile::exists(path); // a replaced file keeps its mode
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw DeskError(QStringLiteral("无法写入文件“%1”：%2。").arg(QDir::toNativeSeparators(path), fileProblem(file)));
-    if (!replacing)
-        FileModes::settle(path);
+    try {
+        writeFileReplacing(bytes, path);
+    } catch (const FileError& e) {
+        throw DeskError(
+            QStringLiteral("无法写入文件“%1”：%2。").arg(QDir::toNativeSeparators(path), fileProblem(e.code())));
+    }
 }
 
 } // namespace RegistrationChecks

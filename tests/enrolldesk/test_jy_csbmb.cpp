@@ -13,7 +13,9 @@
 #include "mainform.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -36,6 +38,7 @@ private slots:
     void menuOpensBothWindows();
     void correctionsShowInTheLists();
     void lostCorrectionsAreSaidInTheReport();
+    void reportSavedOnAFullDisk();
 
 private:
     void student(const QString& testNumber, const QString& name, const QString& id, const QString& place = {});
@@ -269,6 +272,32 @@ void TestJY_CSBMB::lostCorrectionsAreSaidInTheReport() {
     q.open();
     QCOMPARE(q.value(0, 0).toInt(), 100);
     QCOMPARE(q.value(0, 1).toInt(), 100);
+}
+
+// The disk fills up while the report is saved over an earlier one: the
+// message says so, the earlier report stays whole, no partial file is left.
+void TestJY_CSBMB::reportSavedOnAFullDisk() {
+    student(QStringLiteral("090101000210001"), QStringLiteral("张三"), QStringLiteral("32010"));
+    checkAll(true);
+    button(w_.get(), "Button3")->click();
+    QTemporaryDir folder;
+    const QString earlier = folder.filePath(QStringLiteral("校验日志.txt"));
+    QFile file(earlier);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("an earlier report");
+    file.close();
+    dialogs_->clear();
+    {
+        FaultInjection::FaultyFiles faulty;
+        faulty.faults.diskSpace = 100;
+        dialogs_->files << earlier;
+        button(w_.get(), "Button4")->click();
+    }
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors, QStringList{QStringLiteral("无法写入文件“%1”：磁盘已满。").arg(earlier)});
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("an earlier report"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("校验日志.txt")});
 }
 
 QTEST_MAIN(TestJY_CSBMB)
