@@ -145,10 +145,12 @@ bool Transaction::keepDone(QString* why) noexcept {
     }
 }
 
-void Transaction::rethrowKeepingDone(const QString& what) {
+void Transaction::rethrowKeepingDone(const QString& what, const std::function<void(const QString& why)>& notKept) {
     QString why;
     if (keepDone(&why))
         throw;
+    if (notKept)
+        notKept(why);
     const QString lost = QStringLiteral("\n%1没有保存：%2").arg(what, why);
     try {
         throw;

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -125,8 +126,10 @@ public:
     // From a catch block: keepDone(), then rethrows the error being handled.
     // When the statements could not be kept the error says so, naming
     // `what` ("此前导入的行") and why, so that no message claims as kept what
-    // is not in the file.
-    [[noreturn]] void rethrowKeepingDone(const QString& what);
+    // is not in the file; `notKept`, when given, is told why first (a report
+    // that listed the statements' work says they were not kept).
+    [[noreturn]] void rethrowKeepingDone(const QString& what,
+                                         const std::function<void(const QString& why)>& notKept = {});
 
 private:
     Connection& connection_;

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -228,12 +230,16 @@ void copyThrough(const QString& from, const QString& to, bool durable) {
 
 void copyFileDurably(const QString& from, const QString& to) { copyThrough(from, to, true); }
 
-void copyFileReplacing(const QString& from, const QString& to) {
+namespace {
+
+// Makes `to` anew from what `writeNew` writes to a new file beside it under
+// "<to>.<process id>.part", renamed onto `to` in one step.
+void replaceThrough(const QString& to, const std::function<void(const QString& temporary)>& writeNew) {
     const QString temporary = to + QStringLiteral(".%1.part").arg(::getpid());
     FileOps& ops = FileOps::current();
     QFile::remove(temporary); // a leftover of an interrupted copy
     try {
-        copyThrough(from, temporary, false);
+        writeNew(temporary);
         try {
             ops.rename(temporary, to);
         } catch (const DeskError&) {
@@ -251,4 +257,46 @@ void copyFileReplacing(const QString& from, const QString& to) {
         message.replace(QDir::toNativeSeparators(temporary), QDir::toNativeSeparators(to));
         throw FileError(message, e.code(), to);
     }
+}
+
+// Writes `content` to the new file `to`, every write and the close checked;
+// on failure the partial file is removed.
+void writeNew(const QByteArray& content, const QString& to) {
+    FileOps& ops = FileOps::current();
+    const int fd = ops.create(to);
+    bool open = true;
+    try {
+        for (qint64 done = 0; done < content.size();)
+            done += ops.write(fd, content.constData() + done, content.size() - done, to);
+        open = false;
+        ops.close(fd, to);
+    } catch (const DeskError&) {
+        if (open) {
+            try {
+                ops.close(fd, to);
+            } catch (const DeskError&) {
+            }
+        }
+        try {
+            ops.remove(to);
+        } catch (const DeskError&) {
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+void copyFileReplacing(const QString& from, const QString& to) {
+    replaceThrough(to, [&](const QString& temporary) { copyThrough(from, temporary, false); });
+}
+
+void writeFileReplacing(const QByteArray& content, const QString& to) {
+    const QFileInfo earlier(to);
+    replaceThrough(to, [&](const QString& temporary) {
+        writeNew(content, temporary);
+        // A file replaced keeps its mode.
+        if (earlier.exists())
+            QFile::setPermissions(temporary, earlier.permissions());
+    });
 }

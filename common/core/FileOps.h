@@ -76,3 +76,7 @@ void copyFileDurably(const QString& from, const QString& to);
 // partial copy is removed, a file already at `to` is left as it was, and
 // FileError is thrown.
 void copyFileReplacing(const QString& from, const QString& to);
+
+// Writes `content` over `to` by the same steps (a file replaced keeps its
+// mode): a full disk leaves `to` as it was and no partial file.
+void writeFileReplacing(const QByteArray& content, const QString& to);

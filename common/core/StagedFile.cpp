@@ -1,4 +1,5 @@
 #include "StagedFile.h"
+#include "Database.h"
 #include "DeskError.h"
 #include "FileOps.h"
 #include "FileModes.h"
@@ -91,4 +92,10 @@ void StagedFile::commit() {
     if (!QFile::rename(temporary_, target_))
         throw DeskError(QStringLiteral("无法把导出的数据保存为文件“%1”。").arg(shown(target_)));
     committed_ = true;
+}
+
+DbError StagedFile::namingTarget(const DbError& error) const {
+    QString message = error.message();
+    message.replace(shown(temporary_), shown(target_));
+    return DbError(message, error.engineText(), error.path() == temporary_ ? target_ : error.path());
 }

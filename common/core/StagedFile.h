@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class DbError;
+
 // A new file that gets its name only when it is complete (an exported
 // database handed on to someone else).
 //
@@ -34,6 +36,10 @@ public:
     // Gives the complete file its target name. Throws DeskError when it
     // cannot (the temporary file is then removed by the destructor).
     void commit();
+
+    // `error` of the engine on the temporary file told as the user knows the
+    // file: by the name chosen, never the temporary one.
+    DbError namingTarget(const DbError& error) const;
 
     // "<target>.<process id>.part"
     static QString temporaryName(const QString& target);

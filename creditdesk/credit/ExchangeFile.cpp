@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QUrl>
 
 namespace ExchangeFile {
 
@@ -34,6 +35,13 @@ QString tooLongForExchange(Connection& credit, const QString& where) {
     return QString();
 }
 
+// The credit database attached read-only: an export never writes it.
+QString readOnlyUri(const QString& path) {
+    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=ro"));
+    return QString::fromLatin1(url.toEncoded());
+}
+
 } // namespace
 
 QString tableStatement() {
@@ -55,24 +63,33 @@ QString selection(const QString& city, const QString& county, const QString& sch
 }
 
 void copyStudents(const QString& database, const QString& file, const QString& where) {
+    // The copy is written by a connection to the exchange file, with the
+    // credit database attached read-only: whatever goes wrong in writing
+    // (a full disk) is told of the exchange file, never of the station's
+    // own data, which the export does not change.
+    const QString plainTable = QStringLiteral(" from 学生表 ");
+    if (!where.startsWith(plainTable))
+        throw DbError(QStringLiteral("导出条件有误，数据没有导出。"));
+    const QString fromCredit = QStringLiteral(" from 学分库.学生表 ") + where.mid(plainTable.size());
+    Connection exchange(file);
+    exchange.execute(QStringLiteral("ATTACH DATABASE :file AS 学分库"),
+                     {{QStringLiteral(":file"), readOnlyUri(database)}});
     // One statement copies the selected students in their stored order; the
     // new file numbers them from 1 as they arrive.
-    Connection credit(database);
-    credit.execute(QStringLiteral("ATTACH DATABASE :file AS 交换文件"),
-                   {{QStringLiteral(":file"), QFileInfo(file).absoluteFilePath()}});
     const QString columns = QStringLiteral("学业水平测试副号,姓名,身份证号,必修学分,选修学分,总学分");
     try {
-        Transaction transaction(credit);
-        credit.execute(QStringLiteral("insert into 交换文件.学生表(%1) select %1").arg(columns) + where +
-                       QStringLiteral(" order by rowid"));
+        Transaction transaction(exchange);
+        exchange.execute(QStringLiteral("insert into main.学生表(%1) select %1").arg(columns) + fromCredit +
+                         QStringLiteral(" order by rowid"));
         transaction.commit();
     } catch (const DbError& e) {
+        Connection credit(database);
         const QString culprit = tooLongForExchange(credit, where);
         if (!culprit.isEmpty())
             throw DbError(culprit, e.engineText(), file);
         throw;
     }
-    credit.execute(QStringLiteral("DETACH DATABASE 交换文件"));
+    exchange.execute(QStringLiteral("DETACH DATABASE 学分库"));
 }
 
 } // namespace ExchangeFile

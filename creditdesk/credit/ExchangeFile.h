@@ -14,10 +14,11 @@ QString tableStatement();
 // (county code given), else of a city.
 QString selection(const QString& city, const QString& county, const QString& school);
 
-// Copies the students `where` selects from the credit database `database`
+// Copies the students `where` (as selection() makes it) selects from the credit database `database`
 // into the exchange file `file` (made by tableStatement()), in their stored
 // order, in one transaction. A value too long for the exchange file throws
-// DbError naming the student and the value; nothing is copied then.
+// DbError naming the student and the value; nothing is copied then. The
+// credit database is only read; a failure to write names `file`.
 void copyStudents(const QString& database, const QString& file, const QString& where);
 
 } // namespace ExchangeFile

@@ -112,11 +112,15 @@ void TFormSJDC::writeExchangeFile(const QString& target, const QString& database
     // so an export that fails never leaves a partial file under that name.
     StagedFile staged(target);
     const QString temporary = staged.path();
-    Connection(temporary).execute(exchangeTableStatement());
-    Windows::processPendingMessages();
+    try {
+        Connection(temporary).execute(exchangeTableStatement());
+        Windows::processPendingMessages();
 
-    ADOQuery2.close();
-    ExchangeFile::copyStudents(database, temporary, where);
+        ADOQuery2.close();
+        ExchangeFile::copyStudents(database, temporary, where);
+    } catch (const DbError& e) {
+        throw staged.namingTarget(e);
+    }
     ProgramValues::ExportWhere = where;
     ProgramValues::CreditDbPath = database;
     Windows::processPendingMessages();

@@ -3,14 +3,12 @@
 #include "Database.h"
 #include "DeskError.h"
 #include "FileOps.h"
-#include "FileModes.h"
 #include "SafetyCopy.h"
 #include "TableChanges.h"
 #include "TestNumber.h"
 #include "Text.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <algorithm>
 #include <string>
 
@@ -48,10 +46,13 @@ public:
         if (transaction_)
             transaction_->commit();
     }
-    // From a catch block: keeps what was corrected, or says it was not.
-    [[noreturn]] void rethrowKeepingDone() {
+    // From a catch block: keeps what was corrected, or says it was not, in
+    // the message and in the report (whose lines above say what was changed).
+    [[noreturn]] void rethrowKeepingDone(const std::function<void(const QString&)>& addLine) {
         if (transaction_)
-            transaction_->rethrowKeepingDone(QStringLiteral("此前的更正"));
+            transaction_->rethrowKeepingDone(QStringLiteral("此前的更正"), [&](const QString& why) {
+                addLine(QStringLiteral("本项校验所做的更正没有保存：%1").arg(why));
+            });
         throw;
     }
 
@@ -220,7 +221,7 @@ void Run::idNumbers() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.rethrowKeepingDone();
+        corrections.rethrowKeepingDone(addLine_);
     }
 }
 
@@ -262,7 +263,7 @@ void Run::nameSpaces() {
         }
         corrections.commit();
     } catch (...) {
-        corrections.rethrowKeepingDone();
+        corrections.rethrowKeepingDone(addLine_);
     }
 }
 
@@ -301,12 +302,12 @@ void saveReport(const QString& path, const QStringList& lines) {
         bytes += Gb18030::encode(line);
         bytes += "\r\n";
     }
-    const bool replacing = QFile::exists(path); // a replaced file keeps its mode
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw DeskError(QStringLiteral("无法写入文件“%1”：%2。").arg(QDir::toNativeSeparators(path), fileProblem(file)));
-    if (!replacing)
-        FileModes::settle(path);
+    try {
+        writeFileReplacing(bytes, path);
+    } catch (const FileError& e) {
+        throw DeskError(
+            QStringLiteral("无法写入文件“%1”：%2。").arg(QDir::toNativeSeparators(path), fileProblem(e.code())));
+    }
 }
 
 } // namespace RegistrationChecks

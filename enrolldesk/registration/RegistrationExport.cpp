@@ -209,10 +209,7 @@ int writeFile(Kind kind, const QString& database, const QString& target, const Q
     try {
         written = copyRows(kind, database, staged.path(), county, school, progress);
     } catch (const DbError& e) {
-        // The user knows the file by the name chosen, not the temporary one.
-        QString message = e.message();
-        message.replace(QDir::toNativeSeparators(staged.path()), QDir::toNativeSeparators(target));
-        throw DbError(message, e.engineText(), e.path() == staged.path() ? target : e.path());
+        throw staged.namingTarget(e);
     }
     staged.commit();
     return written;

@@ -9,6 +9,7 @@
 #include "ReadBack.h"
 #include "StationFolder.h"
 #include "UnitSJDC.h"
+#include "FaultInjection.h"
 #include "Unitsjdcbg.h"
 
 #include <QComboBox>
@@ -35,6 +36,11 @@ struct Report {
     QStringList failing, inconsistent;
     Form creditDbForm = Form::Missing;
 };
+
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 QStringList subsOf(const DbGrid* grid) {
     const QAbstractItemModel* m = grid->model();
@@ -74,6 +80,7 @@ private slots:
     void xlsxListsEqualTheXlsLists();
     void failedWorkbookKeepsTheOldOne();
     void leftoversOfInterruptedExportsAreRemoved();
+    void fullDiskNamesTheExchangeFile();
 
 private:
     // Runs one export as the user would; the report is closed once seen.
@@ -522,6 +529,33 @@ void TestCreditExport::leftoversOfInterruptedExportsAreRemoved() {
     left.sort();
     QCOMPARE(left, expected);
     QCOMPARE(countRows(target, QStringLiteral("select * from 学生表")), 6);
+}
+
+// The disk fills up while the exchange file is made, then while the students
+// are copied: the error names the file the user chose (not the temporary one,
+// nor the station's credit database, which the export only reads), and no
+// file is left.
+void TestCreditExport::fullDiskNamesTheExchangeFile() {
+    QList<CreditStudent> many;
+    for (int i = 0; i < 300; ++i)
+        many << CreditStudent{QStringLiteral("0901010001%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("𠮷䶮"),
+                              QStringLiteral("32010220090315123X"), 116, 28, 144};
+    addStudents(StationFolder::creditDb(), many);
+    const QByteArray creditDb = contentOf(StationFolder::creditDb());
+    for (const int budget : {0, 20000}) {
+        dialogs_->clear();
+        const QString target = out_.filePath(QStringLiteral("0101学分数据.mdb"));
+        {
+            FaultInjection::WriteBudget full(budget, QStringLiteral("学分数据.mdb"));
+            QVERIFY(!runExport(2, "0101", "", target).shown);
+        }
+        const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0] == QStringLiteral("读写数据库文件“%1”时出错（磁盘错误或磁盘已满）。").arg(target),
+                 qPrintable(errors[0]));
+        QVERIFY2(leftovers().isEmpty(), qPrintable(leftovers().join(QLatin1Char(' '))));
+        QCOMPARE(contentOf(StationFolder::creditDb()), creditDb);
+    }
 }
 
 QTEST_MAIN(TestCreditExport)

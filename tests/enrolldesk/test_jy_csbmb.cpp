@@ -1,6 +1,7 @@
 #include "Controls.h"
 #include "Database.h"
 #include "FakeDialogs.h"
+#include "FaultInjection.h"
 #include "Query.h"
 #include "Station.h"
 #include "StationFolder.h"
@@ -12,7 +13,9 @@
 #include "mainform.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -34,6 +37,8 @@ private slots:
     void runThatFailsKeepsItsLines();
     void menuOpensBothWindows();
     void correctionsShowInTheLists();
+    void lostCorrectionsAreSaidInTheReport();
+    void reportSavedOnAFullDisk();
 
 private:
     void student(const QString& testNumber, const QString& name, const QString& id, const QString& place = {});
@@ -236,6 +241,63 @@ void TestJY_CSBMB::correctionsShowInTheLists() {
     QCOMPARE(w_->ADOQuery1.value(0, w_->ADOQuery1.fieldIndex(QStringLiteral("姓名"))).toString(), QStringLiteral("张三"));
     QCOMPARE(source->currentRow(), 1);
     QVERIFY(dialogs_->shown.isEmpty());
+}
+
+// The disk fills up before the corrections of a check are saved: the report,
+// whose lines say what was corrected, says too that none of it was kept, as
+// the message does; the corrections of an earlier check stay.
+void TestJY_CSBMB::lostCorrectionsAreSaidInTheReport() {
+    for (int i = 0; i < 100; ++i)
+        student(QStringLiteral("0901010002%1").arg(10001 + i), QStringLiteral("张 三"), QStringLiteral("32010220090315123x"));
+    checkAll(false);
+    box("CheckBox3")->setChecked(true);
+    box("CheckBox8")->setChecked(true);
+    {
+        // Room for the ID corrections, not for the names.
+        FaultInjection::WriteBudget full(30000, QStringLiteral("data/CSBMK.mdb"));
+        button(w_.get(), "Button3")->click();
+    }
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(QStringLiteral("此前的更正没有保存")), qPrintable(errors[0]));
+    const QStringList lines = w_->reportLines();
+    const int names = int(lines.indexOf(QStringLiteral("开始校验姓名异常情况：")));
+    QVERIFY2(names > 0 && lines.size() > names + 2, qPrintable(lines.join('\n')));
+    QCOMPARE(lines.last(), QStringLiteral("本项校验所做的更正没有保存：数据库已撤销这些改动。"));
+    QVERIFY(lines.mid(0, names).filter(QStringLiteral("没有保存")).isEmpty());
+
+    Query q;
+    q.setDatabasePath(StationFolder::registrationDb());
+    q.setSql(QStringLiteral("select sum(姓名 like '% %'), sum(身份证号 like '%X') from 学生表"));
+    q.open();
+    QCOMPARE(q.value(0, 0).toInt(), 100);
+    QCOMPARE(q.value(0, 1).toInt(), 100);
+}
+
+// The disk fills up while the report is saved over an earlier one: the
+// message says so, the earlier report stays whole, no partial file is left.
+void TestJY_CSBMB::reportSavedOnAFullDisk() {
+    student(QStringLiteral("090101000210001"), QStringLiteral("张三"), QStringLiteral("32010"));
+    checkAll(true);
+    button(w_.get(), "Button3")->click();
+    QTemporaryDir folder;
+    const QString earlier = folder.filePath(QStringLiteral("校验日志.txt"));
+    QFile file(earlier);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("an earlier report");
+    file.close();
+    dialogs_->clear();
+    {
+        FaultInjection::FaultyFiles faulty;
+        faulty.faults.diskSpace = 100;
+        dialogs_->files << earlier;
+        button(w_.get(), "Button4")->click();
+    }
+    const QStringList errors = dialogs_->texts(QStringLiteral("error"));
+    QCOMPARE(errors, QStringList{QStringLiteral("无法写入文件“%1”：磁盘已满。").arg(earlier)});
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("an earlier report"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("校验日志.txt")});
 }
 
 QTEST_MAIN(TestJY_CSBMB)
