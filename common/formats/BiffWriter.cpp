@@ -1,12 +1,10 @@
 #include "BiffWriter.h"
 #include "BiffCells.h"
 #include "DeskError.h"
-#include "FileModes.h"
 #include "FileOps.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
@@ -26,7 +24,7 @@
 //            order, WINDOW2, EOF. (The window records follow the cell table.)
 //
 // The stream goes into an OLE2 compound file built by libgsf in memory, which
-// QSaveFile then writes beside the target and renames into place.
+// is then written beside the target and renamed into place.
 
 using namespace BiffWriting;
 
@@ -255,21 +253,13 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
     const QFileInfo target(path);
     if (!target.absoluteDir().exists())
         throw DeskError(notWritten(path, QStringLiteral("文件夹“%1”不存在。").arg(target.absolutePath())));
-    // QSaveFile writes a temporary file beside the target and renames it into
-    // place on commit; when anything fails the temporary file is removed.
-    const bool replacing = target.exists(); // a replaced file keeps its mode
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw DeskError(notWritten(path, fileProblem(out)));
-    if (out.write(file.bytes(), file.size()) != file.size()) {
-        const QString reason = fileProblem(out);
-        out.cancelWriting();
-        throw DeskError(notWritten(path, reason));
+    // Written beside the target and renamed into place: a failure leaves an
+    // earlier file as it was and no partial file.
+    try {
+        writeFileReplacing(QByteArray::fromRawData(file.bytes(), file.size()), path);
+    } catch (const FileError& e) {
+        throw DeskError(notWritten(path, fileProblem(e.code())));
     }
-    if (!out.commit())
-        throw DeskError(notWritten(path, fileProblem(out)));
-    if (!replacing)
-        FileModes::settle(path);
 }
 
 } // namespace BiffWriter

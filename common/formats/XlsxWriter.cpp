@@ -1,14 +1,12 @@
 #include "XlsxWriter.h"
 #include "BiffWriter.h"
 #include "DeskError.h"
-#include "FileModes.h"
 #include "FileOps.h"
 #include "Query.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -158,19 +156,11 @@ void writeWorkbook(const QString& path, const QString& sheetName, const QStringL
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError || bytes.isEmpty())
         throw DeskError(notWritten(path, fileProblem(in)));
-    const bool replacing = QFileInfo::exists(path); // a replaced file keeps its mode
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw DeskError(notWritten(path, fileProblem(out)));
-    if (out.write(bytes) != bytes.size()) {
-        const QString reason = fileProblem(out);
-        out.cancelWriting();
-        throw DeskError(notWritten(path, reason));
+    try {
+        writeFileReplacing(bytes, path);
+    } catch (const FileError& e) {
+        throw DeskError(notWritten(path, fileProblem(e.code())));
     }
-    if (!out.commit())
-        throw DeskError(notWritten(path, fileProblem(out)));
-    if (!replacing)
-        FileModes::settle(path);
 }
 
 } // namespace XlsxWriter

@@ -1,5 +1,6 @@
 #include "BiffWriter.h"
 #include "DeskError.h"
+#include "FaultInjection.h"
 #include "ReadBack.h"
 
 #include <QDir>
@@ -296,6 +297,28 @@ void TestBiffWriter::failureLeavesNoFile() {
              QStringList{QFileInfo(blocked).fileName()});
     QVERIFY(QFileInfo(blocked).isDir());
     QCOMPARE(QDir(blocked).entryList(QDir::Files), QStringList{QStringLiteral("inside")});
+
+    // A disk that fills up while the list is written: the earlier list stays
+    // whole and the message says why.
+    const QString earlier = folder.filePath(QStringLiteral("学分不合格数据.xls"));
+    BiffWriter::writeWorkbook(earlier, kSheet, {QStringLiteral("考号")}, {{QStringLiteral("1")}});
+    const QByteArray earlierBytes = [&] { QFile f(earlier); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    {
+        FaultInjection::FaultyFiles files;
+        files.faults.diskSpace = 1000;
+        try {
+            BiffWriter::writeWorkbook(earlier, kSheet, {QStringLiteral("考号")}, {{QStringLiteral("2")}});
+            QFAIL("a full disk was not told");
+        } catch (const DeskError& e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("无法写入工作簿“%1”").arg(earlier)) &&
+                         e.message().contains(QStringLiteral("磁盘已满")),
+                     qPrintable(e.message()));
+        }
+    }
+    QFile kept(earlier);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), earlierBytes);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(earlier).fileName()});
 }
 
 void TestBiffWriter::existingTargetIsReplaced() {
