@@ -184,29 +184,15 @@ int codeOf(const QFile& in) {
     return code ? code : EIO;
 }
 
-// Copies `from` to the new file `to`; with `durable`, the copy is forced to
-// the disk before it is closed.
-void copyThrough(const QString& from, const QString& to, bool durable) {
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)),
-                        codeOf(in), from);
+// Makes the new file `to` from what `fill` writes into its descriptor; with
+// `durable`, it is forced to the disk before it is closed. The close is
+// checked; on failure the partial file is removed.
+void makeNew(const QString& to, bool durable, const std::function<void(FileOps& ops, int fd)>& fill) {
     FileOps& ops = FileOps::current();
     const int fd = ops.create(to);
     bool open = true;
     try {
-        QByteArray buffer(1 << 20, Qt::Uninitialized);
-        for (;;) {
-            const qint64 got = in.read(buffer.data(), buffer.size());
-            if (got < 0)
-                throw FileError(
-                    QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)),
-                    codeOf(in), from);
-            if (got == 0)
-                break;
-            for (qint64 done = 0; done < got;)
-                done += ops.write(fd, buffer.constData() + done, got - done, to);
-        }
+        fill(ops, fd);
         if (durable)
             ops.sync(fd, to);
         open = false;
@@ -224,6 +210,35 @@ void copyThrough(const QString& from, const QString& to, bool durable) {
         }
         throw;
     }
+}
+
+// Writes all `size` bytes, repeating for what a short write left.
+void writeAll(FileOps& ops, int fd, const char* data, qint64 size, const QString& to) {
+    for (qint64 done = 0; done < size;)
+        done += ops.write(fd, data + done, size - done, to);
+}
+
+// Copies `from` to the new file `to`; with `durable`, the copy is forced to
+// the disk before it is closed.
+void copyThrough(const QString& from, const QString& to, bool durable) {
+    QFile in(from);
+    const auto unreadable = [&] {
+        return FileError(QStringLiteral("无法读取文件“%1”：%2。").arg(QDir::toNativeSeparators(from), fileProblem(in)),
+                         codeOf(in), from);
+    };
+    if (!in.open(QIODevice::ReadOnly))
+        throw unreadable();
+    makeNew(to, durable, [&](FileOps& ops, int fd) {
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const qint64 got = in.read(buffer.data(), buffer.size());
+            if (got < 0)
+                throw unreadable();
+            if (got == 0)
+                break;
+            writeAll(ops, fd, buffer.constData(), got, to);
+        }
+    });
 }
 
 } // namespace
@@ -262,27 +277,7 @@ void replaceThrough(const QString& to, const std::function<void(const QString& t
 // Writes `content` to the new file `to`, every write and the close checked;
 // on failure the partial file is removed.
 void writeNew(const QByteArray& content, const QString& to) {
-    FileOps& ops = FileOps::current();
-    const int fd = ops.create(to);
-    bool open = true;
-    try {
-        for (qint64 done = 0; done < content.size();)
-            done += ops.write(fd, content.constData() + done, content.size() - done, to);
-        open = false;
-        ops.close(fd, to);
-    } catch (const DeskError&) {
-        if (open) {
-            try {
-                ops.close(fd, to);
-            } catch (const DeskError&) {
-            }
-        }
-        try {
-            ops.remove(to);
-        } catch (const DeskError&) {
-        }
-        throw;
-    }
+    makeNew(to, false, [&](FileOps& ops, int fd) { writeAll(ops, fd, content.constData(), content.size(), to); });
 }
 
 } // namespace
